@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+// The settings store that stands in for the registry. A key path such as
+// "Software\Halvorn\KZVView" is the file "$XDG_CONFIG_HOME/Halvorn/KZVView.ini"
+// ("~/.config" when XDG_CONFIG_HOME is unset); its values are "name=value" lines.
+// Error codes are system error numbers, whose text SystemErrorText gives.
+class RegistryKey {
+public:
+    // Opens an existing key; false when the key does not exist.
+    bool Open(const char* keyPath);
+    // Opens the key, creating its file (and folders) when missing.
+    bool Create(const char* keyPath);
+    bool IsOpen() const { return !file_.empty(); }
+
+    // 0 and the value, or an error code (ENOENT when the value does not exist). At most
+    // maxBytes - 1 characters are returned, like a registry read into a fixed buffer.
+    int QueryValue(const char* name, std::string& value, size_t maxBytes) const;
+    // 0, or an error code; the value may not contain a line end.
+    int SetValue(const char* name, const std::string& value);
+
+    // The file behind a key path (for tests and messages).
+    static std::string FileForKey(const char* keyPath);
+
+private:
+    std::string file_;
+};

@@ -1,0 +1,70 @@
+#include "viewer/Entry.h"
+
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "viewer/CommandLine.h"
+#include "viewer/Usage.h"
+#include "viewer/ViewerSettings.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool WantsHelp(const char* cmd) {
+    return HasOption(cmd, "/?") || HasOption(cmd, "/H") || HasOption(cmd, "/HELP");
+}
+
+std::string FirstLine(const char* text) {
+    const char* end = std::strchr(text, '\n');
+    return end ? std::string(text, end - text) : std::string(text);
+}
+
+bool FileOpens(const char* path) {
+    FILE* f = OpenFile(path, "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+} // namespace
+
+int ViewerMain(const std::vector<std::string>& args) {
+    ViewerSettings& settings = g_ViewerSettings;
+    SplitArguments split = SplitProgramArguments(args);
+    const char* cmd = split.commandLine.c_str();
+
+    if (WantsHelp(cmd)) {
+        ShowMessageBox(kStartupCaption, kUsageText);
+        return 1;
+    }
+
+    bool printSettings = HasOption(cmd, "/settings");
+    if (split.scenePath.size() > 255) {
+        std::string text = "Scene file path is longer than 255 bytes: '" + split.scenePath + "'";
+        ShowMessageBox(kStartupCaption, text.c_str());
+        return 0;
+    }
+    if (!split.hasScenePath && !printSettings) {
+        // The open-file dialog comes with the window layer.
+        std::fprintf(stderr, "%s\nno scene file given\n", FirstLine(kUsageText).c_str());
+        return 3;
+    }
+    std::memcpy(settings.sceneFile, split.scenePath.c_str(), split.scenePath.size() + 1);
+
+    ReadViewerSettings(cmd, settings);
+    if (printSettings) {
+        PrintViewerSettings(stdout, settings);
+        return 1;
+    }
+
+    if (!FileOpens(settings.sceneFile)) {
+        std::string text = "Can not open file '" + std::string(settings.sceneFile) + "'";
+        ShowMessageBox(kStartupCaption, text.c_str());
+        return 0;
+    }
+
+    std::fprintf(stderr, "viewkzv: playback is not built yet\n");
+    return 3;
+}
