@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The log file "logfile.txt": one line per entry, each followed by the time since the first
+// entry and the free memory. The file lives in the working directory of the first entry,
+// is created afresh by it and opened and closed for every entry, so it is complete at any
+// moment. At most 4024 entries are written per run.
+
+constexpr int32_t MaxLogEntries = 4024;
+
+// Formats the text (printf conventions, cut at 1023 characters) and appends one entry.
+void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogMessageV(const char* format, va_list args);
+
+// Receives the text of every entry accepted under the entry limit (without the time and
+// memory suffix), also when the file cannot be written. An empty function removes it.
+using LogObserver = std::function<void(const char* text)>;
+void SetLogObserver(LogObserver observer);
+
+// Fixes the folder of "logfile.txt" (instead of the working directory of the first entry).
+void SetLogDirectory(std::string_view directory);
+std::string GetLogDirectory();
+
+// Starts the log over: the next entry is the first of the run again (truncating the file,
+// restarting the clock), the entry counter is 0 and the folder is forgotten. Tests and tools.
+void ResetLogState();
+int32_t GetLogEntryCount();
