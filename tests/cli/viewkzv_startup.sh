@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The viewer's start-up as a user meets it: help, missing files, options, exit codes.
+set -u
+bin=$1
+src=$2
+exe="$bin/viewkzv"
+fail=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+check() { # description, expected, actual
+  if [ "$2" != "$3" ]; then echo "FAIL: $1: expected [$2] got [$3]"; fail=1; else echo "ok: $1"; fi
+}
+
+# Help: the usage box text, exactly, captioned; exit 1. "/H" wins even after a file name.
+for opt in "/?" "/H" "/help" "-h" "--HELP"; do
+  "$exe" "$src/data/real/RotatingCube.kzv" "$opt" 2>err.txt >out.txt
+  check "help $opt exit" 1 $?
+  grep -q "^ViewKZV v1.82: Command: ViewKZV <file.kzv> \[Options\] $" err.txt || { echo "FAIL: help caption/first line ($opt)"; fail=1; }
+  grep -qP '^ /MX\t\t\t\t    mirror x-axis /maxFPS             sets a maximum number of frames per second$' err.txt ||
+    { echo "FAIL: help /MX line ($opt)"; fail=1; }
+  grep -q '^ /T:x                  define starting point (in sec)$' err.txt || { echo "FAIL: help last option line"; fail=1; }
+done
+
+# No scene file: the open dialog is not there yet; a loud placeholder with exit 3.
+"$exe" /loop 2>err.txt
+check "no file exit" 3 $?
+check "no file message" "Command: ViewKZV <file.kzv> [Options] |no scene file given" "$(paste -sd'|' err.txt)"
+
+# A missing file: the box text with the path, exit 0, before any window.
+"$exe" "missing dir/none.kzv" /loop 2>err.txt
+check "missing file exit" 0 $?
+check "missing file box" "ViewKZV v1.82: Can not open file 'missing dir/none.kzv'" "$(cat err.txt)"
+
+# A path of more than 255 bytes is refused with a clear message.
+long=$(printf 'x%.0s' $(seq 300))
+"$exe" "$long.kzv" 2>err.txt
+check "long path exit" 0 $?
+grep -q "longer than 255 bytes" err.txt || { echo "FAIL: long path message"; fail=1; }
+
+# A file that opens: playback is not built yet (exit 3).
+cp "$src/data/real/RotatingCube.kzv" "a scene.kzv"
+"$exe" "a scene.kzv" 2>err.txt
+check "placeholder exit" 3 $?
+check "placeholder message" "viewkzv: playback is not built yet" "$(cat err.txt)"
+
+# /settings: every option of the table, absolute paths and '-' options included; exit 1.
+abs="$work/a scene.kzv"
+"$exe" -resx:800 "$abs" /LOOP --full /stop /FPS /close /nospec /nr /nokey /nm /nl /esc /mx /wbuf /hv \
+  /hwskin /ref /bpp=32 /rr:60 /scr:1 /cam:-1 /vs:2 /zn:0.25 /zf:1000 /spd=0.5 /t:2.5 --settings >out.txt
+check "settings exit" 1 $?
+expected="scene_file=$abs
+loop=1
+windowed=0
+mirror_off=1
+start_paused=1
+close_at_end=1
+lighting=0
+show_frame_rate=1
+specular=0
+w_buffer=1
+hardware_vertex_processing=1
+hardware_skinning=1
+width=800
+height=768
+bits_per_pixel=32
+adapter=1
+first_camera=-1
+vsync=2
+refresh_rate=60
+near_plane=0.25
+far_plane=1000
+speed=0.5
+start_time=2.5
+no_resize=1
+reference_rasteriser=1
+no_keys=1
+escape_only=1
+no_menu=1
+maximum_frame_rate=0"
+check "settings all" "$expected" "$(cat out.txt)"
+
+# Defaults, the first-word rule, and a detached value: "--resx 800" leaves the width alone
+# and "800" becomes the scene path.
+"$exe" /settings /resxy:5 /resx:900 >out.txt
+check "first word wins" "width=640" "$(grep '^width=' out.txt)"
+"$exe" /settings --resx 800 >out.txt
+check "detached value width" "width=640" "$(grep '^width=' out.txt)"
+check "detached value path" "scene_file=800" "$(grep '^scene_file=' out.txt)"
+"$exe" /settings /resx: /t:abc >out.txt
+check "empty int" "width=0" "$(grep '^width=' out.txt)"
+check "bad float" "start_time=0" "$(grep '^start_time=' out.txt)"
+"$exe" /settings >out.txt
+check "defaults (windowed width height bpp speed)" "1 640 480 16 1" "$(grep -E '^(width|height|bits_per_pixel|windowed|speed)=' out.txt | cut -d= -f2 | paste -sd' ')"
+
+exit $fail

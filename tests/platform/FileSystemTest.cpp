@@ -1,0 +1,116 @@
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("kzv_fs_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "Maps" / "Sub");
+        std::ofstream(root_ / "Maps" / "Sub" / "Brick.jpg") << "brick";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    std::string Root() const { return root_.string(); }
+    fs::path root_;
+};
+
+} // namespace
+
+TEST_F(TempDir, FindsNamesThatDifferOnlyInCase) {
+    std::string exact = Root() + "/Maps/Sub/Brick.jpg";
+    EXPECT_EQ(ResolvePath(Root() + "/maps/SUB/BRICK.JPG"), exact);
+    EXPECT_EQ(ResolvePath(Root() + "\\MAPS\\sub\\brick.JPG"), exact);
+    EXPECT_TRUE(FileExists((Root() + "\\maps\\sub\\brick.jpg").c_str()));
+    EXPECT_TRUE(IsDirectory((Root() + "/MAPS").c_str()));
+    EXPECT_FALSE(FileExists((Root() + "/maps/sub").c_str()));
+
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadWholeFile((Root() + "/MAPS/SUB/BRICK.JPG").c_str(), data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), "brick");
+}
+
+TEST_F(TempDir, MissingPathsStayAsWrittenWithSlashes) {
+    EXPECT_EQ(ResolvePath("C:\\maps\\Brick.JPG"), "C:/maps/Brick.JPG");
+    EXPECT_EQ(ResolvePath(Root() + "/maps/none/x.png"), Root() + "/maps/none/x.png");
+    EXPECT_EQ(OpenFile((Root() + "/nothing.kzv").c_str(), "rb"), nullptr);
+    std::vector<unsigned char> data{1, 2};
+    EXPECT_FALSE(ReadWholeFile((Root() + "/nothing.kzv").c_str(), data));
+    EXPECT_TRUE(data.empty());
+}
+
+TEST_F(TempDir, WritingReusesAFileThatDiffersInCase) {
+    FILE* f = OpenFile((Root() + "\\maps\\sub\\BRICK.JPG").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("new", f);
+    std::fclose(f);
+    std::ifstream in(root_ / "Maps" / "Sub" / "Brick.jpg");
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "Maps" / "Sub"), fs::directory_iterator{}), 1);
+}
+
+TEST(PathParts, BothSeparators) {
+    EXPECT_EQ(FileNamePart("C:\\maps\\brick.jpg"), "brick.jpg");
+    EXPECT_EQ(FileNamePart("a/b/c.png"), "c.png");
+    EXPECT_EQ(FileNamePart("plain.png"), "plain.png");
+    EXPECT_EQ(DirectoryPart("a/b\\c.png"), "a/b");
+    EXPECT_EQ(DirectoryPart("plain.png"), "");
+    EXPECT_EQ(DirectoryPart("/x.kzv"), "/");
+    EXPECT_EQ(JoinPath("a", "b.png"), "a/b.png");
+    EXPECT_EQ(JoinPath("a/", "b.png"), "a/b.png");
+    EXPECT_EQ(JoinPath("", "b.png"), "b.png");
+}
+
+TEST_F(TempDir, SettingsStoreStandsInForTheRegistry) {
+    setenv("XDG_CONFIG_HOME", Root().c_str(), 1);
+    const char* key = "Software\\Halvorn\\KZVView";
+    EXPECT_EQ(RegistryKey::FileForKey(key), Root() + "/Halvorn/KZVView.ini");
+
+    RegistryKey missing;
+    EXPECT_FALSE(missing.Open(key)); // opening a missing key fails
+
+    RegistryKey writer;
+    ASSERT_TRUE(writer.Create(key));
+    std::string value;
+    EXPECT_EQ(writer.QueryValue("DefaultTexturePath", value, 1024), ENOENT);
+    EXPECT_FALSE(SystemErrorText(ENOENT).empty());
+
+    EXPECT_EQ(writer.SetValue("DefaultTexturePath", "/home/me/maps"), 0);
+    EXPECT_EQ(writer.SetValue("Other", "x=y"), 0);
+    EXPECT_EQ(writer.SetValue("DefaultTexturePath", "/srv/maps"), 0);
+    EXPECT_EQ(writer.SetValue("Bad", "two\nlines"), EINVAL);
+
+    RegistryKey reader;
+    ASSERT_TRUE(reader.Open(key));
+    EXPECT_EQ(reader.QueryValue("DefaultTexturePath", value, 1024), 0);
+    EXPECT_EQ(value, "/srv/maps");
+    EXPECT_EQ(reader.QueryValue("Other", value, 1024), 0);
+    EXPECT_EQ(value, "x=y");
+    EXPECT_EQ(reader.QueryValue("DefaultTexturePath", value, 4), 0);
+    EXPECT_EQ(value, "/sr"); // cut like a read into a 4-byte buffer
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(SystemInfo, MemoryAndDirectory) {
+    EXPECT_GT(GetFreePhysicalMemory(), 0u);
+    std::string cwd = GetWorkingDirectory();
+    ASSERT_FALSE(cwd.empty());
+    EXPECT_TRUE(SetWorkingDirectory("/"));
+    EXPECT_EQ(GetWorkingDirectory(), "/");
+    EXPECT_TRUE(SetWorkingDirectory(cwd));
+    EXPECT_FALSE(SetWorkingDirectory("/no/such/folder/kzv"));
+}
