@@ -1,0 +1,1182 @@
+// Direct3D 8 base types, constants and records shared by the whole engine.
+//
+// Everything here keeps the numeric values and record layouts of the Direct3D 8 API, so that
+// engine code, scene files (the 104-byte light record) and tests can rely on them. The devices
+// behind the interfaces (platform/d3d8/D3D8.h) are our own: an OpenGL device and a recording one.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------------------------------------
+// Basic scalar types
+// ---------------------------------------------------------------------------------------------
+typedef int32_t HRESULT;
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
+typedef unsigned int UINT;
+typedef int INT;
+typedef int32_t LONG;
+typedef int BOOL;
+typedef float FLOAT;
+typedef int64_t LONGLONG;
+typedef void* HANDLE;
+// The device window. With our platform layer this is the platform window object (an SDL window);
+// Direct3D code only stores and passes it on.
+typedef void* HWND;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+typedef DWORD D3DCOLOR;
+
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Result codes
+// ---------------------------------------------------------------------------------------------
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+
+constexpr HRESULT MAKE_HRESULT(DWORD severity, DWORD facility, DWORD code) {
+    return static_cast<HRESULT>((severity << 31) | (facility << 16) | code);
+}
+constexpr DWORD FACILITY_WIN32 = 7;
+constexpr DWORD _FACD3D = 0x876;
+constexpr HRESULT MAKE_D3DHRESULT(DWORD code) {
+    return MAKE_HRESULT(1, _FACD3D, code);
+}
+constexpr HRESULT MAKE_D3DSTATUS(DWORD code) {
+    return MAKE_HRESULT(0, _FACD3D, code);
+}
+constexpr HRESULT MAKE_DDHRESULT(DWORD code) {
+    return MAKE_HRESULT(1, _FACD3D, code);
+}
+// A Win32 error code (ERROR_*) as a result code; 0 and results that are already codes stay as they are.
+constexpr HRESULT HRESULT_FROM_WIN32(DWORD x) {
+    return static_cast<HRESULT>(x) <= 0
+               ? static_cast<HRESULT>(x)
+               : static_cast<HRESULT>((x & 0x0000FFFFu) | (FACILITY_WIN32 << 16) | 0x80000000u);
+}
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT D3D_OK = S_OK;
+
+constexpr HRESULT E_UNEXPECTED = static_cast<HRESULT>(0x8000FFFFu);
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
+constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
+constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_ACCESSDENIED = static_cast<HRESULT>(0x80070005u);
+constexpr HRESULT E_HANDLE = static_cast<HRESULT>(0x80070006u);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+
+// Win32 system error codes (plain numbers; HRESULT_FROM_WIN32 turns them into result codes).
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_INVALID_DATA = 13;
+constexpr DWORD ERROR_OUTOFMEMORY = 14;
+constexpr DWORD ERROR_WRITE_PROTECT = 19;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+
+constexpr HRESULT D3DERR_WRONGTEXTUREFORMAT = MAKE_D3DHRESULT(2072);
+constexpr HRESULT D3DERR_UNSUPPORTEDCOLOROPERATION = MAKE_D3DHRESULT(2073);
+constexpr HRESULT D3DERR_UNSUPPORTEDCOLORARG = MAKE_D3DHRESULT(2074);
+constexpr HRESULT D3DERR_UNSUPPORTEDALPHAOPERATION = MAKE_D3DHRESULT(2075);
+constexpr HRESULT D3DERR_UNSUPPORTEDALPHAARG = MAKE_D3DHRESULT(2076);
+constexpr HRESULT D3DERR_TOOMANYOPERATIONS = MAKE_D3DHRESULT(2077);
+constexpr HRESULT D3DERR_CONFLICTINGTEXTUREFILTER = MAKE_D3DHRESULT(2078);
+constexpr HRESULT D3DERR_UNSUPPORTEDFACTORVALUE = MAKE_D3DHRESULT(2079);
+constexpr HRESULT D3DERR_CONFLICTINGRENDERSTATE = MAKE_D3DHRESULT(2081);
+constexpr HRESULT D3DERR_UNSUPPORTEDTEXTUREFILTER = MAKE_D3DHRESULT(2082);
+constexpr HRESULT D3DERR_CONFLICTINGTEXTUREPALETTE = MAKE_D3DHRESULT(2086);
+constexpr HRESULT D3DERR_DRIVERINTERNALERROR = MAKE_D3DHRESULT(2087);
+constexpr HRESULT D3DERR_NOTFOUND = MAKE_D3DHRESULT(2150);
+constexpr HRESULT D3DERR_MOREDATA = MAKE_D3DHRESULT(2151);
+constexpr HRESULT D3DERR_DEVICELOST = MAKE_D3DHRESULT(2152);
+constexpr HRESULT D3DERR_DEVICENOTRESET = MAKE_D3DHRESULT(2153);
+constexpr HRESULT D3DERR_NOTAVAILABLE = MAKE_D3DHRESULT(2154);
+constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = MAKE_D3DHRESULT(380);
+constexpr HRESULT D3DERR_INVALIDDEVICE = MAKE_D3DHRESULT(2155);
+constexpr HRESULT D3DERR_INVALIDCALL = MAKE_D3DHRESULT(2156);
+constexpr HRESULT D3DERR_DRIVERINVALIDCALL = MAKE_D3DHRESULT(2157);
+
+// Result codes of the D3DX utility functions (same facility as Direct3D).
+constexpr HRESULT D3DXERR_CANNOTMODIFYINDEXBUFFER = MAKE_DDHRESULT(2900);
+constexpr HRESULT D3DXERR_INVALIDMESH = MAKE_DDHRESULT(2901);
+constexpr HRESULT D3DXERR_CANNOTATTRSORT = MAKE_DDHRESULT(2902);
+constexpr HRESULT D3DXERR_SKINNINGNOTSUPPORTED = MAKE_DDHRESULT(2903);
+constexpr HRESULT D3DXERR_TOOMANYINFLUENCES = MAKE_DDHRESULT(2904);
+constexpr HRESULT D3DXERR_INVALIDDATA = MAKE_DDHRESULT(2905);
+constexpr HRESULT D3DXERR_LOADEDMESHASNODATA = MAKE_DDHRESULT(2906);
+
+constexpr UINT D3D_SDK_VERSION = 220;
+constexpr UINT D3DADAPTER_DEFAULT = 0;
+constexpr DWORD D3DENUM_NO_WHQL_LEVEL = 0x00000002;
+constexpr UINT MAX_DEVICE_IDENTIFIER_STRING = 512;
+constexpr DWORD D3DDP_MAXTEXCOORD = 8;
+constexpr DWORD D3DMAXUSERCLIPPLANES = 32;
+
+// ---------------------------------------------------------------------------------------------
+// Colours
+// ---------------------------------------------------------------------------------------------
+constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b) {
+    return ((a & 0xFFu) << 24) | ((r & 0xFFu) << 16) | ((g & 0xFFu) << 8) | (b & 0xFFu);
+}
+constexpr D3DCOLOR D3DCOLOR_RGBA(DWORD r, DWORD g, DWORD b, DWORD a) {
+    return D3DCOLOR_ARGB(a, r, g, b);
+}
+constexpr D3DCOLOR D3DCOLOR_XRGB(DWORD r, DWORD g, DWORD b) {
+    return D3DCOLOR_ARGB(0xFF, r, g, b);
+}
+// Float components 0..1 scaled by 255 and truncated, as Direct3D's macro does.
+constexpr D3DCOLOR D3DCOLOR_COLORVALUE(float r, float g, float b, float a) {
+    return D3DCOLOR_RGBA(static_cast<DWORD>(r * 255.f), static_cast<DWORD>(g * 255.f),
+                         static_cast<DWORD>(b * 255.f), static_cast<DWORD>(a * 255.f));
+}
+
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Geometry records
+// ---------------------------------------------------------------------------------------------
+struct D3DVECTOR {
+    float x, y, z;
+};
+
+// Row-major 4 x 4 matrix used with row vectors (p' = p * M, translation in _41.._43).
+struct D3DMATRIX {
+    union {
+        struct {
+            float _11, _12, _13, _14;
+            float _21, _22, _23, _24;
+            float _31, _32, _33, _34;
+            float _41, _42, _43, _44;
+        };
+        float m[4][4];
+    };
+};
+
+struct RECT {
+    LONG left, top, right, bottom;
+};
+
+struct POINT {
+    LONG x, y;
+};
+
+struct D3DRECT {
+    LONG x1, y1, x2, y2;
+};
+
+struct D3DVIEWPORT8 {
+    DWORD X;
+    DWORD Y;
+    DWORD Width;
+    DWORD Height;
+    float MinZ;
+    float MaxZ;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Lights and materials
+// ---------------------------------------------------------------------------------------------
+enum D3DLIGHTTYPE : DWORD {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_FORCE_DWORD = 0x7FFFFFFF
+};
+
+struct D3DLIGHT8 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+
+struct D3DMATERIAL8 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Pixel formats
+// ---------------------------------------------------------------------------------------------
+constexpr DWORD MAKEFOURCC(char a, char b, char c, char d) {
+    return static_cast<DWORD>(static_cast<BYTE>(a)) | (static_cast<DWORD>(static_cast<BYTE>(b)) << 8) |
+           (static_cast<DWORD>(static_cast<BYTE>(c)) << 16) |
+           (static_cast<DWORD>(static_cast<BYTE>(d)) << 24);
+}
+
+enum D3DFORMAT : DWORD {
+    D3DFMT_UNKNOWN = 0,
+
+    D3DFMT_R8G8B8 = 20,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
+    D3DFMT_A1R5G5B5 = 25,
+    D3DFMT_A4R4G4B4 = 26,
+    D3DFMT_R3G3B2 = 27,
+    D3DFMT_A8 = 28,
+    D3DFMT_A8R3G3B2 = 29,
+    D3DFMT_X4R4G4B4 = 30,
+    D3DFMT_A2B10G10R10 = 31,
+    D3DFMT_G16R16 = 34,
+
+    D3DFMT_A8P8 = 40,
+    D3DFMT_P8 = 41,
+
+    D3DFMT_L8 = 50,
+    D3DFMT_A8L8 = 51,
+    D3DFMT_A4L4 = 52,
+
+    D3DFMT_V8U8 = 60,
+    D3DFMT_L6V5U5 = 61,
+    D3DFMT_X8L8V8U8 = 62,
+    D3DFMT_Q8W8V8U8 = 63,
+    D3DFMT_V16U16 = 64,
+    D3DFMT_W11V11U10 = 65,
+    D3DFMT_A2W10V10U10 = 67,
+
+    D3DFMT_UYVY = MAKEFOURCC('U', 'Y', 'V', 'Y'),
+    D3DFMT_YUY2 = MAKEFOURCC('Y', 'U', 'Y', '2'),
+    D3DFMT_DXT1 = MAKEFOURCC('D', 'X', 'T', '1'),
+    D3DFMT_DXT2 = MAKEFOURCC('D', 'X', 'T', '2'),
+    D3DFMT_DXT3 = MAKEFOURCC('D', 'X', 'T', '3'),
+    D3DFMT_DXT4 = MAKEFOURCC('D', 'X', 'T', '4'),
+    D3DFMT_DXT5 = MAKEFOURCC('D', 'X', 'T', '5'),
+
+    D3DFMT_D16_LOCKABLE = 70,
+    D3DFMT_D32 = 71,
+    D3DFMT_D15S1 = 73,
+    D3DFMT_D24S8 = 75,
+    D3DFMT_D16 = 80,
+    D3DFMT_D24X8 = 77,
+    D3DFMT_D24X4S4 = 79,
+
+    D3DFMT_VERTEXDATA = 100,
+    D3DFMT_INDEX16 = 101,
+    D3DFMT_INDEX32 = 102,
+
+    D3DFMT_FORCE_DWORD = 0x7FFFFFFF
+};
+
+// ---------------------------------------------------------------------------------------------
+// Render states and their values
+// ---------------------------------------------------------------------------------------------
+enum D3DRENDERSTATETYPE : DWORD {
+    D3DRS_ZENABLE = 7,
+    D3DRS_FILLMODE = 8,
+    D3DRS_SHADEMODE = 9,
+    D3DRS_LINEPATTERN = 10,
+    D3DRS_ZWRITEENABLE = 14,
+    D3DRS_ALPHATESTENABLE = 15,
+    D3DRS_LASTPIXEL = 16,
+    D3DRS_SRCBLEND = 19,
+    D3DRS_DESTBLEND = 20,
+    D3DRS_CULLMODE = 22,
+    D3DRS_ZFUNC = 23,
+    D3DRS_ALPHAREF = 24,
+    D3DRS_ALPHAFUNC = 25,
+    D3DRS_DITHERENABLE = 26,
+    D3DRS_ALPHABLENDENABLE = 27,
+    D3DRS_FOGENABLE = 28,
+    D3DRS_SPECULARENABLE = 29,
+    D3DRS_ZVISIBLE = 30,
+    D3DRS_FOGCOLOR = 34,
+    D3DRS_FOGTABLEMODE = 35,
+    D3DRS_FOGSTART = 36,
+    D3DRS_FOGEND = 37,
+    D3DRS_FOGDENSITY = 38,
+    D3DRS_EDGEANTIALIAS = 40,
+    D3DRS_ZBIAS = 47,
+    D3DRS_RANGEFOGENABLE = 48,
+    D3DRS_STENCILENABLE = 52,
+    D3DRS_STENCILFAIL = 53,
+    D3DRS_STENCILZFAIL = 54,
+    D3DRS_STENCILPASS = 55,
+    D3DRS_STENCILFUNC = 56,
+    D3DRS_STENCILREF = 57,
+    D3DRS_STENCILMASK = 58,
+    D3DRS_STENCILWRITEMASK = 59,
+    D3DRS_TEXTUREFACTOR = 60,
+    D3DRS_WRAP0 = 128,
+    D3DRS_WRAP1 = 129,
+    D3DRS_WRAP2 = 130,
+    D3DRS_WRAP3 = 131,
+    D3DRS_WRAP4 = 132,
+    D3DRS_WRAP5 = 133,
+    D3DRS_WRAP6 = 134,
+    D3DRS_WRAP7 = 135,
+    D3DRS_CLIPPING = 136,
+    D3DRS_LIGHTING = 137,
+    D3DRS_AMBIENT = 139,
+    D3DRS_FOGVERTEXMODE = 140,
+    D3DRS_COLORVERTEX = 141,
+    D3DRS_LOCALVIEWER = 142,
+    D3DRS_NORMALIZENORMALS = 143,
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,
+    D3DRS_SPECULARMATERIALSOURCE = 146,
+    D3DRS_AMBIENTMATERIALSOURCE = 147,
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,
+    D3DRS_VERTEXBLEND = 151,
+    D3DRS_CLIPPLANEENABLE = 152,
+    D3DRS_SOFTWAREVERTEXPROCESSING = 153,
+    D3DRS_POINTSIZE = 154,
+    D3DRS_POINTSIZE_MIN = 155,
+    D3DRS_POINTSPRITEENABLE = 156,
+    D3DRS_POINTSCALEENABLE = 157,
+    D3DRS_POINTSCALE_A = 158,
+    D3DRS_POINTSCALE_B = 159,
+    D3DRS_POINTSCALE_C = 160,
+    D3DRS_MULTISAMPLEANTIALIAS = 161,
+    D3DRS_MULTISAMPLEMASK = 162,
+    D3DRS_PATCHEDGESTYLE = 163,
+    D3DRS_PATCHSEGMENTS = 164,
+    D3DRS_DEBUGMONITORTOKEN = 165,
+    D3DRS_POINTSIZE_MAX = 166,
+    D3DRS_INDEXEDVERTEXBLENDENABLE = 167,
+    D3DRS_COLORWRITEENABLE = 168,
+    D3DRS_TWEENFACTOR = 170,
+    D3DRS_BLENDOP = 171,
+    D3DRS_POSITIONORDER = 172,
+    D3DRS_NORMALORDER = 173,
+    D3DRS_FORCE_DWORD = 0x7FFFFFFF
+};
+// One past the highest render state number; arrays of render states use it as their size.
+constexpr DWORD D3DRS_MAX = 174;
+
+enum D3DZBUFFERTYPE : DWORD {
+    D3DZB_FALSE = 0,
+    D3DZB_TRUE = 1,
+    D3DZB_USEW = 2,
+    D3DZB_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DFILLMODE : DWORD {
+    D3DFILL_POINT = 1,
+    D3DFILL_WIREFRAME = 2,
+    D3DFILL_SOLID = 3,
+    D3DFILL_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DSHADEMODE : DWORD {
+    D3DSHADE_FLAT = 1,
+    D3DSHADE_GOURAUD = 2,
+    D3DSHADE_PHONG = 3,
+    D3DSHADE_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DBLEND : DWORD {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+    D3DBLEND_BOTHSRCALPHA = 12,
+    D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DBLENDOP : DWORD {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5,
+    D3DBLENDOP_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DCMPFUNC : DWORD {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+    D3DCMP_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DSTENCILOP : DWORD {
+    D3DSTENCILOP_KEEP = 1,
+    D3DSTENCILOP_ZERO = 2,
+    D3DSTENCILOP_REPLACE = 3,
+    D3DSTENCILOP_INCRSAT = 4,
+    D3DSTENCILOP_DECRSAT = 5,
+    D3DSTENCILOP_INVERT = 6,
+    D3DSTENCILOP_INCR = 7,
+    D3DSTENCILOP_DECR = 8,
+    D3DSTENCILOP_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DCULL : DWORD { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3, D3DCULL_FORCE_DWORD = 0x7FFFFFFF };
+
+enum D3DFOGMODE : DWORD {
+    D3DFOG_NONE = 0,
+    D3DFOG_EXP = 1,
+    D3DFOG_EXP2 = 2,
+    D3DFOG_LINEAR = 3,
+    D3DFOG_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DMATERIALCOLORSOURCE : DWORD {
+    D3DMCS_MATERIAL = 0,
+    D3DMCS_COLOR1 = 1,
+    D3DMCS_COLOR2 = 2,
+    D3DMCS_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DVERTEXBLENDFLAGS : DWORD {
+    D3DVBF_DISABLE = 0,
+    D3DVBF_1WEIGHTS = 1,
+    D3DVBF_2WEIGHTS = 2,
+    D3DVBF_3WEIGHTS = 3,
+    D3DVBF_TWEENING = 255,
+    D3DVBF_0WEIGHTS = 256,
+    D3DVBF_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DPATCHEDGESTYLE : DWORD { D3DPATCHEDGE_DISCRETE = 0, D3DPATCHEDGE_CONTINUOUS = 1 };
+
+// D3DRS_WRAPn bits
+constexpr DWORD D3DWRAP_U = 0x1;
+constexpr DWORD D3DWRAP_V = 0x2;
+constexpr DWORD D3DWRAP_W = 0x4;
+constexpr DWORD D3DWRAPCOORD_0 = 0x1;
+constexpr DWORD D3DWRAPCOORD_1 = 0x2;
+constexpr DWORD D3DWRAPCOORD_2 = 0x4;
+constexpr DWORD D3DWRAPCOORD_3 = 0x8;
+
+// D3DRS_COLORWRITEENABLE bits
+constexpr DWORD D3DCOLORWRITEENABLE_RED = 0x1;
+constexpr DWORD D3DCOLORWRITEENABLE_GREEN = 0x2;
+constexpr DWORD D3DCOLORWRITEENABLE_BLUE = 0x4;
+constexpr DWORD D3DCOLORWRITEENABLE_ALPHA = 0x8;
+
+// Float-valued states carry the float's bits in the DWORD.
+constexpr DWORD FloatToDWORD(float f) {
+    return std::bit_cast<DWORD>(f);
+}
+constexpr float DWORDToFloat(DWORD d) {
+    return std::bit_cast<float>(d);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Texture-stage states and their values
+// ---------------------------------------------------------------------------------------------
+enum D3DTEXTURESTAGESTATETYPE : DWORD {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_BUMPENVMAT00 = 7,
+    D3DTSS_BUMPENVMAT01 = 8,
+    D3DTSS_BUMPENVMAT10 = 9,
+    D3DTSS_BUMPENVMAT11 = 10,
+    D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_ADDRESSU = 13,
+    D3DTSS_ADDRESSV = 14,
+    D3DTSS_BORDERCOLOR = 15,
+    D3DTSS_MAGFILTER = 16,
+    D3DTSS_MINFILTER = 17,
+    D3DTSS_MIPFILTER = 18,
+    D3DTSS_MIPMAPLODBIAS = 19,
+    D3DTSS_MAXMIPLEVEL = 20,
+    D3DTSS_MAXANISOTROPY = 21,
+    D3DTSS_BUMPENVLSCALE = 22,
+    D3DTSS_BUMPENVLOFFSET = 23,
+    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+    D3DTSS_ADDRESSW = 25,
+    D3DTSS_COLORARG0 = 26,
+    D3DTSS_ALPHAARG0 = 27,
+    D3DTSS_RESULTARG = 28,
+    D3DTSS_FORCE_DWORD = 0x7FFFFFFF
+};
+// One past the highest texture-stage state number, and the number of texture stages.
+constexpr DWORD D3DTSS_MAX = 29;
+constexpr DWORD D3DTSS_MAXSTAGES = 8;
+
+// High bits of D3DTSS_TEXCOORDINDEX: texture coordinate generation.
+constexpr DWORD D3DTSS_TCI_PASSTHRU = 0x00000000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACENORMAL = 0x00010000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACEPOSITION = 0x00020000;
+constexpr DWORD D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR = 0x00030000;
+
+enum D3DTEXTUREOP : DWORD {
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+    D3DTOP_MODULATE2X = 5,
+    D3DTOP_MODULATE4X = 6,
+    D3DTOP_ADD = 7,
+    D3DTOP_ADDSIGNED = 8,
+    D3DTOP_ADDSIGNED2X = 9,
+    D3DTOP_SUBTRACT = 10,
+    D3DTOP_ADDSMOOTH = 11,
+    D3DTOP_BLENDDIFFUSEALPHA = 12,
+    D3DTOP_BLENDTEXTUREALPHA = 13,
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDTEXTUREALPHAPM = 15,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_PREMODULATE = 17,
+    D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+    D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+    D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+    D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+    D3DTOP_BUMPENVMAP = 22,
+    D3DTOP_BUMPENVMAPLUMINANCE = 23,
+    D3DTOP_DOTPRODUCT3 = 24,
+    D3DTOP_MULTIPLYADD = 25,
+    D3DTOP_LERP = 26,
+    D3DTOP_FORCE_DWORD = 0x7FFFFFFF
+};
+
+// Texture argument selectors and modifiers.
+constexpr DWORD D3DTA_SELECTMASK = 0x0000000F;
+constexpr DWORD D3DTA_DIFFUSE = 0x00000000;
+constexpr DWORD D3DTA_CURRENT = 0x00000001;
+constexpr DWORD D3DTA_TEXTURE = 0x00000002;
+constexpr DWORD D3DTA_TFACTOR = 0x00000003;
+constexpr DWORD D3DTA_SPECULAR = 0x00000004;
+constexpr DWORD D3DTA_TEMP = 0x00000005;
+constexpr DWORD D3DTA_COMPLEMENT = 0x00000010;
+constexpr DWORD D3DTA_ALPHAREPLICATE = 0x00000020;
+
+enum D3DTEXTUREFILTERTYPE : DWORD {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+    D3DTEXF_FLATCUBIC = 4,
+    D3DTEXF_GAUSSIANCUBIC = 5,
+    D3DTEXF_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DTEXTUREADDRESS : DWORD {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_MIRRORONCE = 5,
+    D3DTADDRESS_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DTEXTURETRANSFORMFLAGS : DWORD {
+    D3DTTFF_DISABLE = 0,
+    D3DTTFF_COUNT1 = 1,
+    D3DTTFF_COUNT2 = 2,
+    D3DTTFF_COUNT3 = 3,
+    D3DTTFF_COUNT4 = 4,
+    D3DTTFF_PROJECTED = 256,
+    D3DTTFF_FORCE_DWORD = 0x7FFFFFFF
+};
+
+// ---------------------------------------------------------------------------------------------
+// Transforms
+// ---------------------------------------------------------------------------------------------
+enum D3DTRANSFORMSTATETYPE : DWORD {
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_TEXTURE0 = 16,
+    D3DTS_TEXTURE1 = 17,
+    D3DTS_TEXTURE2 = 18,
+    D3DTS_TEXTURE3 = 19,
+    D3DTS_TEXTURE4 = 20,
+    D3DTS_TEXTURE5 = 21,
+    D3DTS_TEXTURE6 = 22,
+    D3DTS_TEXTURE7 = 23,
+    D3DTS_FORCE_DWORD = 0x7FFFFFFF
+};
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(DWORD index) {
+    return static_cast<D3DTRANSFORMSTATETYPE>(index + 256);
+}
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD = D3DTS_WORLDMATRIX(0);
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD1 = D3DTS_WORLDMATRIX(1);
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD2 = D3DTS_WORLDMATRIX(2);
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLD3 = D3DTS_WORLDMATRIX(3);
+
+// ---------------------------------------------------------------------------------------------
+// Flexible vertex format
+// ---------------------------------------------------------------------------------------------
+constexpr DWORD D3DFVF_RESERVED0 = 0x001;
+constexpr DWORD D3DFVF_POSITION_MASK = 0x00E;
+constexpr DWORD D3DFVF_XYZ = 0x002;
+constexpr DWORD D3DFVF_XYZRHW = 0x004;
+constexpr DWORD D3DFVF_XYZB1 = 0x006;
+constexpr DWORD D3DFVF_XYZB2 = 0x008;
+constexpr DWORD D3DFVF_XYZB3 = 0x00A;
+constexpr DWORD D3DFVF_XYZB4 = 0x00C;
+constexpr DWORD D3DFVF_XYZB5 = 0x00E;
+constexpr DWORD D3DFVF_NORMAL = 0x010;
+constexpr DWORD D3DFVF_PSIZE = 0x020;
+constexpr DWORD D3DFVF_DIFFUSE = 0x040;
+constexpr DWORD D3DFVF_SPECULAR = 0x080;
+constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
+constexpr DWORD D3DFVF_TEXCOUNT_SHIFT = 8;
+constexpr DWORD D3DFVF_TEX0 = 0x000;
+constexpr DWORD D3DFVF_TEX1 = 0x100;
+constexpr DWORD D3DFVF_TEX2 = 0x200;
+constexpr DWORD D3DFVF_TEX3 = 0x300;
+constexpr DWORD D3DFVF_TEX4 = 0x400;
+constexpr DWORD D3DFVF_TEX5 = 0x500;
+constexpr DWORD D3DFVF_TEX6 = 0x600;
+constexpr DWORD D3DFVF_TEX7 = 0x700;
+constexpr DWORD D3DFVF_TEX8 = 0x800;
+constexpr DWORD D3DFVF_LASTBETA_UBYTE4 = 0x1000;
+constexpr DWORD D3DFVF_RESERVED2 = 0xE000;
+
+// Size codes of texture coordinate set i, in the two bits at 16 + 2 i.
+constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
+constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
+constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
+constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT1 << (i * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD /*i*/) {
+    return D3DFVF_TEXTUREFORMAT2;
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT3 << (i * 2 + 16);
+}
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD i) {
+    return D3DFVF_TEXTUREFORMAT4 << (i * 2 + 16);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Primitives, resources, pools, usages, locks
+// ---------------------------------------------------------------------------------------------
+enum D3DPRIMITIVETYPE : DWORD {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+    D3DPT_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DRESOURCETYPE : DWORD {
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_VOLUME = 2,
+    D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VOLUMETEXTURE = 4,
+    D3DRTYPE_CUBETEXTURE = 5,
+    D3DRTYPE_VERTEXBUFFER = 6,
+    D3DRTYPE_INDEXBUFFER = 7,
+    D3DRTYPE_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DPOOL : DWORD {
+    D3DPOOL_DEFAULT = 0,
+    D3DPOOL_MANAGED = 1,
+    D3DPOOL_SYSTEMMEM = 2,
+    D3DPOOL_FORCE_DWORD = 0x7FFFFFFF
+};
+
+constexpr DWORD D3DUSAGE_RENDERTARGET = 0x00000001;
+constexpr DWORD D3DUSAGE_DEPTHSTENCIL = 0x00000002;
+constexpr DWORD D3DUSAGE_WRITEONLY = 0x00000008;
+constexpr DWORD D3DUSAGE_SOFTWAREPROCESSING = 0x00000010;
+constexpr DWORD D3DUSAGE_DONOTCLIP = 0x00000020;
+constexpr DWORD D3DUSAGE_POINTS = 0x00000040;
+constexpr DWORD D3DUSAGE_RTPATCHES = 0x00000080;
+constexpr DWORD D3DUSAGE_NPATCHES = 0x00000100;
+constexpr DWORD D3DUSAGE_DYNAMIC = 0x00000200;
+
+constexpr DWORD D3DLOCK_READONLY = 0x00000010;
+constexpr DWORD D3DLOCK_DISCARD = 0x00002000;
+constexpr DWORD D3DLOCK_NOOVERWRITE = 0x00001000;
+constexpr DWORD D3DLOCK_NOSYSLOCK = 0x00000800;
+constexpr DWORD D3DLOCK_NO_DIRTY_UPDATE = 0x00008000;
+
+enum D3DMULTISAMPLE_TYPE : DWORD {
+    D3DMULTISAMPLE_NONE = 0,
+    D3DMULTISAMPLE_2_SAMPLES = 2,
+    D3DMULTISAMPLE_3_SAMPLES = 3,
+    D3DMULTISAMPLE_4_SAMPLES = 4,
+    D3DMULTISAMPLE_5_SAMPLES = 5,
+    D3DMULTISAMPLE_6_SAMPLES = 6,
+    D3DMULTISAMPLE_7_SAMPLES = 7,
+    D3DMULTISAMPLE_8_SAMPLES = 8,
+    D3DMULTISAMPLE_9_SAMPLES = 9,
+    D3DMULTISAMPLE_10_SAMPLES = 10,
+    D3DMULTISAMPLE_11_SAMPLES = 11,
+    D3DMULTISAMPLE_12_SAMPLES = 12,
+    D3DMULTISAMPLE_13_SAMPLES = 13,
+    D3DMULTISAMPLE_14_SAMPLES = 14,
+    D3DMULTISAMPLE_15_SAMPLES = 15,
+    D3DMULTISAMPLE_16_SAMPLES = 16,
+    D3DMULTISAMPLE_FORCE_DWORD = 0x7FFFFFFF
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    UINT Width;
+    UINT Height;
+};
+
+struct D3DVERTEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+};
+
+struct D3DLOCKED_RECT {
+    INT Pitch;
+    void* pBits;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Adapters, display modes, devices, presentation
+// ---------------------------------------------------------------------------------------------
+enum D3DDEVTYPE : DWORD {
+    D3DDEVTYPE_HAL = 1,
+    D3DDEVTYPE_REF = 2,
+    D3DDEVTYPE_SW = 3,
+    D3DDEVTYPE_FORCE_DWORD = 0x7FFFFFFF
+};
+
+struct D3DDISPLAYMODE {
+    UINT Width;
+    UINT Height;
+    UINT RefreshRate;
+    D3DFORMAT Format;
+};
+
+struct D3DADAPTER_IDENTIFIER8 {
+    char Driver[MAX_DEVICE_IDENTIFIER_STRING];
+    char Description[MAX_DEVICE_IDENTIFIER_STRING];
+    LARGE_INTEGER DriverVersion;
+    DWORD VendorId;
+    DWORD DeviceId;
+    DWORD SubSysId;
+    DWORD Revision;
+    GUID DeviceIdentifier;
+    DWORD WHQLLevel;
+};
+
+enum D3DSWAPEFFECT : DWORD {
+    D3DSWAPEFFECT_DISCARD = 1,
+    D3DSWAPEFFECT_FLIP = 2,
+    D3DSWAPEFFECT_COPY = 3,
+    D3DSWAPEFFECT_COPY_VSYNC = 4,
+    D3DSWAPEFFECT_FORCE_DWORD = 0x7FFFFFFF
+};
+
+enum D3DBACKBUFFER_TYPE : DWORD {
+    D3DBACKBUFFER_TYPE_MONO = 0,
+    D3DBACKBUFFER_TYPE_LEFT = 1,
+    D3DBACKBUFFER_TYPE_RIGHT = 2,
+    D3DBACKBUFFER_TYPE_FORCE_DWORD = 0x7FFFFFFF
+};
+
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth;
+    UINT BackBufferHeight;
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    D3DSWAPEFFECT SwapEffect;
+    HWND hDeviceWindow;
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT FullScreen_PresentationInterval;
+};
+
+constexpr DWORD D3DPRESENTFLAG_LOCKABLE_BACKBUFFER = 0x00000001;
+constexpr UINT D3DPRESENT_RATE_DEFAULT = 0x00000000;
+constexpr UINT D3DPRESENT_INTERVAL_DEFAULT = 0x00000000;
+constexpr UINT D3DPRESENT_INTERVAL_ONE = 0x00000001;
+constexpr UINT D3DPRESENT_INTERVAL_TWO = 0x00000002;
+constexpr UINT D3DPRESENT_INTERVAL_THREE = 0x00000004;
+constexpr UINT D3DPRESENT_INTERVAL_FOUR = 0x00000008;
+constexpr UINT D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000;
+
+constexpr DWORD D3DCREATE_FPU_PRESERVE = 0x00000002;
+constexpr DWORD D3DCREATE_MULTITHREADED = 0x00000004;
+constexpr DWORD D3DCREATE_PUREDEVICE = 0x00000010;
+constexpr DWORD D3DCREATE_SOFTWARE_VERTEXPROCESSING = 0x00000020;
+constexpr DWORD D3DCREATE_HARDWARE_VERTEXPROCESSING = 0x00000040;
+constexpr DWORD D3DCREATE_MIXED_VERTEXPROCESSING = 0x00000080;
+
+constexpr DWORD D3DCLEAR_TARGET = 0x00000001;
+constexpr DWORD D3DCLEAR_ZBUFFER = 0x00000002;
+constexpr DWORD D3DCLEAR_STENCIL = 0x00000004;
+
+constexpr DWORD D3DSGR_NO_CALIBRATION = 0x00000000;
+constexpr DWORD D3DSGR_CALIBRATE = 0x00000001;
+
+struct D3DGAMMARAMP {
+    WORD red[256];
+    WORD green[256];
+    WORD blue[256];
+};
+
+struct D3DRASTER_STATUS {
+    BOOL InVBlank;
+    UINT ScanLine;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Capabilities
+// ---------------------------------------------------------------------------------------------
+struct D3DCAPS8 {
+    D3DDEVTYPE DeviceType;
+    UINT AdapterOrdinal;
+    DWORD Caps;
+    DWORD Caps2;
+    DWORD Caps3;
+    DWORD PresentationIntervals;
+    DWORD CursorCaps;
+    DWORD DevCaps;
+    DWORD PrimitiveMiscCaps;
+    DWORD RasterCaps;
+    DWORD ZCmpCaps;
+    DWORD SrcBlendCaps;
+    DWORD DestBlendCaps;
+    DWORD AlphaCmpCaps;
+    DWORD ShadeCaps;
+    DWORD TextureCaps;
+    DWORD TextureFilterCaps;
+    DWORD CubeTextureFilterCaps;
+    DWORD VolumeTextureFilterCaps;
+    DWORD TextureAddressCaps;
+    DWORD VolumeTextureAddressCaps;
+    DWORD LineCaps;
+    DWORD MaxTextureWidth;
+    DWORD MaxTextureHeight;
+    DWORD MaxVolumeExtent;
+    DWORD MaxTextureRepeat;
+    DWORD MaxTextureAspectRatio;
+    DWORD MaxAnisotropy;
+    float MaxVertexW;
+    float GuardBandLeft;
+    float GuardBandTop;
+    float GuardBandRight;
+    float GuardBandBottom;
+    float ExtentsAdjust;
+    DWORD StencilCaps;
+    DWORD FVFCaps;
+    DWORD TextureOpCaps;
+    DWORD MaxTextureBlendStages;
+    DWORD MaxSimultaneousTextures;
+    DWORD VertexProcessingCaps;
+    DWORD MaxActiveLights;
+    DWORD MaxUserClipPlanes;
+    DWORD MaxVertexBlendMatrices;
+    DWORD MaxVertexBlendMatrixIndex;
+    float MaxPointSize;
+    DWORD MaxPrimitiveCount;
+    DWORD MaxVertexIndex;
+    DWORD MaxStreams;
+    DWORD MaxStreamStride;
+    DWORD VertexShaderVersion;
+    DWORD MaxVertexShaderConst;
+    DWORD PixelShaderVersion;
+    float MaxPixelShaderValue;
+};
+
+// Caps
+constexpr DWORD D3DCAPS_READ_SCANLINE = 0x00020000;
+// Caps2
+constexpr DWORD D3DCAPS2_NO2DDURING3DSCENE = 0x00000002;
+constexpr DWORD D3DCAPS2_FULLSCREENGAMMA = 0x00020000;
+constexpr DWORD D3DCAPS2_CANRENDERWINDOWED = 0x00080000;
+constexpr DWORD D3DCAPS2_CANCALIBRATEGAMMA = 0x00100000;
+constexpr DWORD D3DCAPS2_RESERVED = 0x02000000;
+constexpr DWORD D3DCAPS2_CANMANAGERESOURCE = 0x10000000;
+constexpr DWORD D3DCAPS2_DYNAMICTEXTURES = 0x20000000;
+// Caps3
+constexpr DWORD D3DCAPS3_RESERVED = 0x8000001F;
+constexpr DWORD D3DCAPS3_ALPHA_FULLSCREEN_FLIP_OR_DISCARD = 0x00000020;
+// CursorCaps
+constexpr DWORD D3DCURSORCAPS_COLOR = 0x00000001;
+constexpr DWORD D3DCURSORCAPS_LOWRES = 0x00000002;
+// DevCaps
+constexpr DWORD D3DDEVCAPS_EXECUTESYSTEMMEMORY = 0x00000010;
+constexpr DWORD D3DDEVCAPS_EXECUTEVIDEOMEMORY = 0x00000020;
+constexpr DWORD D3DDEVCAPS_TLVERTEXSYSTEMMEMORY = 0x00000040;
+constexpr DWORD D3DDEVCAPS_TLVERTEXVIDEOMEMORY = 0x00000080;
+constexpr DWORD D3DDEVCAPS_TEXTURESYSTEMMEMORY = 0x00000100;
+constexpr DWORD D3DDEVCAPS_TEXTUREVIDEOMEMORY = 0x00000200;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMTLVERTEX = 0x00000400;
+constexpr DWORD D3DDEVCAPS_CANRENDERAFTERFLIP = 0x00000800;
+constexpr DWORD D3DDEVCAPS_TEXTURENONLOCALVIDMEM = 0x00001000;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMITIVES2 = 0x00002000;
+constexpr DWORD D3DDEVCAPS_SEPARATETEXTUREMEMORIES = 0x00004000;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMITIVES2EX = 0x00008000;
+constexpr DWORD D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x00010000;
+constexpr DWORD D3DDEVCAPS_CANBLTSYSTONONLOCAL = 0x00020000;
+constexpr DWORD D3DDEVCAPS_HWRASTERIZATION = 0x00080000;
+constexpr DWORD D3DDEVCAPS_PUREDEVICE = 0x00100000;
+constexpr DWORD D3DDEVCAPS_QUINTICRTPATCHES = 0x00200000;
+constexpr DWORD D3DDEVCAPS_RTPATCHES = 0x00400000;
+constexpr DWORD D3DDEVCAPS_RTPATCHHANDLEZERO = 0x00800000;
+constexpr DWORD D3DDEVCAPS_NPATCHES = 0x01000000;
+// PrimitiveMiscCaps
+constexpr DWORD D3DPMISCCAPS_MASKZ = 0x00000002;
+constexpr DWORD D3DPMISCCAPS_LINEPATTERNREP = 0x00000004;
+constexpr DWORD D3DPMISCCAPS_CULLNONE = 0x00000010;
+constexpr DWORD D3DPMISCCAPS_CULLCW = 0x00000020;
+constexpr DWORD D3DPMISCCAPS_CULLCCW = 0x00000040;
+constexpr DWORD D3DPMISCCAPS_COLORWRITEENABLE = 0x00000080;
+constexpr DWORD D3DPMISCCAPS_CLIPPLANESCALEDPOINTS = 0x00000100;
+constexpr DWORD D3DPMISCCAPS_CLIPTLVERTS = 0x00000200;
+constexpr DWORD D3DPMISCCAPS_TSSARGTEMP = 0x00000400;
+constexpr DWORD D3DPMISCCAPS_BLENDOP = 0x00000800;
+constexpr DWORD D3DPMISCCAPS_NULLREFERENCE = 0x00001000;
+// RasterCaps
+constexpr DWORD D3DPRASTERCAPS_DITHER = 0x00000001;
+constexpr DWORD D3DPRASTERCAPS_PAT = 0x00000008;
+constexpr DWORD D3DPRASTERCAPS_ZTEST = 0x00000010;
+constexpr DWORD D3DPRASTERCAPS_FOGVERTEX = 0x00000080;
+constexpr DWORD D3DPRASTERCAPS_FOGTABLE = 0x00000100;
+constexpr DWORD D3DPRASTERCAPS_ANTIALIASEDGES = 0x00001000;
+constexpr DWORD D3DPRASTERCAPS_MIPMAPLODBIAS = 0x00002000;
+constexpr DWORD D3DPRASTERCAPS_ZBIAS = 0x00004000;
+constexpr DWORD D3DPRASTERCAPS_ZBUFFERLESSHSR = 0x00008000;
+constexpr DWORD D3DPRASTERCAPS_FOGRANGE = 0x00010000;
+constexpr DWORD D3DPRASTERCAPS_ANISOTROPY = 0x00020000;
+constexpr DWORD D3DPRASTERCAPS_WBUFFER = 0x00040000;
+constexpr DWORD D3DPRASTERCAPS_WFOG = 0x00100000;
+constexpr DWORD D3DPRASTERCAPS_ZFOG = 0x00200000;
+constexpr DWORD D3DPRASTERCAPS_COLORPERSPECTIVE = 0x00400000;
+constexpr DWORD D3DPRASTERCAPS_STRETCHBLTMULTISAMPLE = 0x00800000;
+// ZCmpCaps, AlphaCmpCaps
+constexpr DWORD D3DPCMPCAPS_NEVER = 0x00000001;
+constexpr DWORD D3DPCMPCAPS_LESS = 0x00000002;
+constexpr DWORD D3DPCMPCAPS_EQUAL = 0x00000004;
+constexpr DWORD D3DPCMPCAPS_LESSEQUAL = 0x00000008;
+constexpr DWORD D3DPCMPCAPS_GREATER = 0x00000010;
+constexpr DWORD D3DPCMPCAPS_NOTEQUAL = 0x00000020;
+constexpr DWORD D3DPCMPCAPS_GREATEREQUAL = 0x00000040;
+constexpr DWORD D3DPCMPCAPS_ALWAYS = 0x00000080;
+// SrcBlendCaps, DestBlendCaps
+constexpr DWORD D3DPBLENDCAPS_ZERO = 0x00000001;
+constexpr DWORD D3DPBLENDCAPS_ONE = 0x00000002;
+constexpr DWORD D3DPBLENDCAPS_SRCCOLOR = 0x00000004;
+constexpr DWORD D3DPBLENDCAPS_INVSRCCOLOR = 0x00000008;
+constexpr DWORD D3DPBLENDCAPS_SRCALPHA = 0x00000010;
+constexpr DWORD D3DPBLENDCAPS_INVSRCALPHA = 0x00000020;
+constexpr DWORD D3DPBLENDCAPS_DESTALPHA = 0x00000040;
+constexpr DWORD D3DPBLENDCAPS_INVDESTALPHA = 0x00000080;
+constexpr DWORD D3DPBLENDCAPS_DESTCOLOR = 0x00000100;
+constexpr DWORD D3DPBLENDCAPS_INVDESTCOLOR = 0x00000200;
+constexpr DWORD D3DPBLENDCAPS_SRCALPHASAT = 0x00000400;
+constexpr DWORD D3DPBLENDCAPS_BOTHSRCALPHA = 0x00000800;
+constexpr DWORD D3DPBLENDCAPS_BOTHINVSRCALPHA = 0x00001000;
+// ShadeCaps
+constexpr DWORD D3DPSHADECAPS_COLORGOURAUDRGB = 0x00000008;
+constexpr DWORD D3DPSHADECAPS_SPECULARGOURAUDRGB = 0x00000200;
+constexpr DWORD D3DPSHADECAPS_ALPHAGOURAUDBLEND = 0x00004000;
+constexpr DWORD D3DPSHADECAPS_FOGGOURAUD = 0x00080000;
+// TextureCaps
+constexpr DWORD D3DPTEXTURECAPS_PERSPECTIVE = 0x00000001;
+constexpr DWORD D3DPTEXTURECAPS_POW2 = 0x00000002;
+constexpr DWORD D3DPTEXTURECAPS_ALPHA = 0x00000004;
+constexpr DWORD D3DPTEXTURECAPS_SQUAREONLY = 0x00000020;
+constexpr DWORD D3DPTEXTURECAPS_TEXREPEATNOTSCALEDBYSIZE = 0x00000040;
+constexpr DWORD D3DPTEXTURECAPS_ALPHAPALETTE = 0x00000080;
+constexpr DWORD D3DPTEXTURECAPS_NONPOW2CONDITIONAL = 0x00000100;
+constexpr DWORD D3DPTEXTURECAPS_PROJECTED = 0x00000400;
+constexpr DWORD D3DPTEXTURECAPS_CUBEMAP = 0x00000800;
+constexpr DWORD D3DPTEXTURECAPS_VOLUMEMAP = 0x00002000;
+constexpr DWORD D3DPTEXTURECAPS_MIPMAP = 0x00004000;
+constexpr DWORD D3DPTEXTURECAPS_MIPVOLUMEMAP = 0x00008000;
+constexpr DWORD D3DPTEXTURECAPS_MIPCUBEMAP = 0x00010000;
+constexpr DWORD D3DPTEXTURECAPS_CUBEMAP_POW2 = 0x00020000;
+constexpr DWORD D3DPTEXTURECAPS_VOLUMEMAP_POW2 = 0x00040000;
+// TextureFilterCaps (also cube and volume)
+constexpr DWORD D3DPTFILTERCAPS_MINFPOINT = 0x00000100;
+constexpr DWORD D3DPTFILTERCAPS_MINFLINEAR = 0x00000200;
+constexpr DWORD D3DPTFILTERCAPS_MINFANISOTROPIC = 0x00000400;
+constexpr DWORD D3DPTFILTERCAPS_MIPFPOINT = 0x00010000;
+constexpr DWORD D3DPTFILTERCAPS_MIPFLINEAR = 0x00020000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFPOINT = 0x01000000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFLINEAR = 0x02000000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFANISOTROPIC = 0x04000000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFAFLATCUBIC = 0x08000000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFGAUSSIANCUBIC = 0x10000000;
+// TextureAddressCaps
+constexpr DWORD D3DPTADDRESSCAPS_WRAP = 0x00000001;
+constexpr DWORD D3DPTADDRESSCAPS_MIRROR = 0x00000002;
+constexpr DWORD D3DPTADDRESSCAPS_CLAMP = 0x00000004;
+constexpr DWORD D3DPTADDRESSCAPS_BORDER = 0x00000008;
+constexpr DWORD D3DPTADDRESSCAPS_INDEPENDENTUV = 0x00000010;
+constexpr DWORD D3DPTADDRESSCAPS_MIRRORONCE = 0x00000020;
+// LineCaps
+constexpr DWORD D3DLINECAPS_TEXTURE = 0x00000001;
+constexpr DWORD D3DLINECAPS_ZTEST = 0x00000002;
+constexpr DWORD D3DLINECAPS_BLEND = 0x00000004;
+constexpr DWORD D3DLINECAPS_ALPHACMP = 0x00000008;
+constexpr DWORD D3DLINECAPS_FOG = 0x00000010;
+// StencilCaps
+constexpr DWORD D3DSTENCILCAPS_KEEP = 0x00000001;
+constexpr DWORD D3DSTENCILCAPS_ZERO = 0x00000002;
+constexpr DWORD D3DSTENCILCAPS_REPLACE = 0x00000004;
+constexpr DWORD D3DSTENCILCAPS_INCRSAT = 0x00000008;
+constexpr DWORD D3DSTENCILCAPS_DECRSAT = 0x00000010;
+constexpr DWORD D3DSTENCILCAPS_INVERT = 0x00000020;
+constexpr DWORD D3DSTENCILCAPS_INCR = 0x00000040;
+constexpr DWORD D3DSTENCILCAPS_DECR = 0x00000080;
+// FVFCaps
+constexpr DWORD D3DFVFCAPS_TEXCOORDCOUNTMASK = 0x0000FFFF;
+constexpr DWORD D3DFVFCAPS_DONOTSTRIPELEMENTS = 0x00080000;
+constexpr DWORD D3DFVFCAPS_PSIZE = 0x00100000;
+// TextureOpCaps: one bit per D3DTOP value, bit (op - 1).
+constexpr DWORD D3DTEXOPCAPS_DISABLE = 0x00000001;
+constexpr DWORD D3DTEXOPCAPS_SELECTARG1 = 0x00000002;
+constexpr DWORD D3DTEXOPCAPS_SELECTARG2 = 0x00000004;
+constexpr DWORD D3DTEXOPCAPS_MODULATE = 0x00000008;
+constexpr DWORD D3DTEXOPCAPS_MODULATE2X = 0x00000010;
+constexpr DWORD D3DTEXOPCAPS_MODULATE4X = 0x00000020;
+constexpr DWORD D3DTEXOPCAPS_ADD = 0x00000040;
+constexpr DWORD D3DTEXOPCAPS_ADDSIGNED = 0x00000080;
+constexpr DWORD D3DTEXOPCAPS_ADDSIGNED2X = 0x00000100;
+constexpr DWORD D3DTEXOPCAPS_SUBTRACT = 0x00000200;
+constexpr DWORD D3DTEXOPCAPS_ADDSMOOTH = 0x00000400;
+constexpr DWORD D3DTEXOPCAPS_BLENDDIFFUSEALPHA = 0x00000800;
+constexpr DWORD D3DTEXOPCAPS_BLENDTEXTUREALPHA = 0x00001000;
+constexpr DWORD D3DTEXOPCAPS_BLENDFACTORALPHA = 0x00002000;
+constexpr DWORD D3DTEXOPCAPS_BLENDTEXTUREALPHAPM = 0x00004000;
+constexpr DWORD D3DTEXOPCAPS_BLENDCURRENTALPHA = 0x00008000;
+constexpr DWORD D3DTEXOPCAPS_PREMODULATE = 0x00010000;
+constexpr DWORD D3DTEXOPCAPS_MODULATEALPHA_ADDCOLOR = 0x00020000;
+constexpr DWORD D3DTEXOPCAPS_MODULATECOLOR_ADDALPHA = 0x00040000;
+constexpr DWORD D3DTEXOPCAPS_MODULATEINVALPHA_ADDCOLOR = 0x00080000;
+constexpr DWORD D3DTEXOPCAPS_MODULATEINVCOLOR_ADDALPHA = 0x00100000;
+constexpr DWORD D3DTEXOPCAPS_BUMPENVMAP = 0x00200000;
+constexpr DWORD D3DTEXOPCAPS_BUMPENVMAPLUMINANCE = 0x00400000;
+constexpr DWORD D3DTEXOPCAPS_DOTPRODUCT3 = 0x00800000;
+constexpr DWORD D3DTEXOPCAPS_MULTIPLYADD = 0x01000000;
+constexpr DWORD D3DTEXOPCAPS_LERP = 0x02000000;
+// VertexProcessingCaps
+constexpr DWORD D3DVTXPCAPS_TEXGEN = 0x00000001;
+constexpr DWORD D3DVTXPCAPS_MATERIALSOURCE7 = 0x00000002;
+constexpr DWORD D3DVTXPCAPS_DIRECTIONALLIGHTS = 0x00000008;
+constexpr DWORD D3DVTXPCAPS_POSITIONALLIGHTS = 0x00000010;
+constexpr DWORD D3DVTXPCAPS_LOCALVIEWER = 0x00000020;
+constexpr DWORD D3DVTXPCAPS_TWEENING = 0x00000040;
+constexpr DWORD D3DVTXPCAPS_NO_VSDT_UBYTE4 = 0x00000080;
+
+// Shader version words: vertex shaders 0xFFFE major minor, pixel shaders 0xFFFF major minor.
+constexpr DWORD D3DVS_VERSION(DWORD major, DWORD minor) {
+    return 0xFFFE0000u | (major << 8) | minor;
+}
+constexpr DWORD D3DPS_VERSION(DWORD major, DWORD minor) {
+    return 0xFFFF0000u | (major << 8) | minor;
+}
+constexpr DWORD D3DSHADER_VERSION_MAJOR(DWORD version) {
+    return (version >> 8) & 0xFF;
+}
+constexpr DWORD D3DSHADER_VERSION_MINOR(DWORD version) {
+    return version & 0xFF;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Record layouts that files, tests and the devices rely on
+// ---------------------------------------------------------------------------------------------
+static_assert(sizeof(D3DCOLORVALUE) == 16);
+static_assert(sizeof(D3DVECTOR) == 12);
+static_assert(sizeof(D3DMATRIX) == 64);
+static_assert(sizeof(D3DLIGHT8) == 104);
+static_assert(offsetof(D3DLIGHT8, Position) == 52);
+static_assert(offsetof(D3DLIGHT8, Range) == 76);
+static_assert(offsetof(D3DLIGHT8, Phi) == 100);
+static_assert(sizeof(D3DMATERIAL8) == 68);
+static_assert(offsetof(D3DMATERIAL8, Power) == 64);
+static_assert(sizeof(D3DVIEWPORT8) == 24);
+static_assert(sizeof(D3DDISPLAYMODE) == 16);
+static_assert(sizeof(D3DSURFACE_DESC) == 32);
+static_assert(sizeof(D3DRECT) == 16);
+static_assert(sizeof(RECT) == 16);
+static_assert(sizeof(D3DCAPS8) == 212);
+static_assert(sizeof(D3DFORMAT) == 4 && sizeof(D3DRENDERSTATETYPE) == 4 && sizeof(D3DLIGHTTYPE) == 4);
