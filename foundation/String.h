@@ -37,7 +37,6 @@ public:
     bool EqualsNoCase(const char* other) const; // ASCII letters compared without case
 
     const char* Text() const { return text ? text : ""; }
-    operator const char*() const { return Text(); }
     int32_t Length() const { return length; }
     bool IsEmpty() const { return length == 0; }
     void Clear();
