@@ -26,7 +26,8 @@ bool HasExtension(const char* list, const char* name) {
 
 std::string EglErrorText(const char* step) {
     char text[96];
-    std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04X)", step, static_cast<unsigned>(eglGetError()));
+    std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04X)", step,
+                  static_cast<unsigned>(eglGetError()));
     return text;
 }
 

@@ -55,7 +55,9 @@ void SdlGlContext::GetDrawableSize(int* width, int* height) const {
     SDL_GL_GetDrawableSize(window_, width, height);
 }
 
-void SdlGlContext::SwapBuffers() { SDL_GL_SwapWindow(window_); }
+void SdlGlContext::SwapBuffers() {
+    SDL_GL_SwapWindow(window_);
+}
 
 void SdlGlContext::SetSwapInterval(int interval) {
     // Intervals of 2 to 4 frames act as 1: GL offers no portable wait for several blanks.
