@@ -27,7 +27,9 @@ public:
     }
 
     // Each add returns the slot number of the new element, or -1 when none is free.
-    int32_t AddNew() { return Place([] { return new T(); }); }
+    int32_t AddNew() {
+        return Place([] { return new T(); });
+    }
     int32_t Add(const T& source) {
         return Place([&source] { return new T(source); });
     }

@@ -122,9 +122,13 @@ void ResetReportState() {
 
 // --- DXC_Base ---
 
-DXC_Base::DXC_Base() { BaseChannel().OnConstruct(); }
+DXC_Base::DXC_Base() {
+    BaseChannel().OnConstruct();
+}
 
-DXC_Base::~DXC_Base() { FlushWarnings(); }
+DXC_Base::~DXC_Base() {
+    FlushWarnings();
+}
 
 void DXC_Base::FlushWarnings() {
     if (BaseChannel().state.repeatCount > 0) ReportWarning("end");
@@ -148,7 +152,9 @@ void DXC_Base::Error(const char* format, ...) {
     ReportError(message);
 }
 
-int DXC_Base::ReportWarning(const char* text) { return BaseChannel().Warn(GetObjectName(), text); }
+int DXC_Base::ReportWarning(const char* text) {
+    return BaseChannel().Warn(GetObjectName(), text);
+}
 
 void DXC_Base::ReportError(const char* text) {
     errorFlag = 1;
@@ -168,11 +174,15 @@ void DXC_Base::PrefixedErrorV(const char* prefix, const char* format, va_list ar
     ReportError(line);
 }
 
-const ReportState& DXC_Base::GetReportState() { return BaseChannel().state; }
+const ReportState& DXC_Base::GetReportState() {
+    return BaseChannel().state;
+}
 
 // --- ErrorClass ---
 
-ErrorClass::ErrorClass() { ClassChannel().OnConstruct(); }
+ErrorClass::ErrorClass() {
+    ClassChannel().OnConstruct();
+}
 
 int ErrorClass::Warning(const char* format, ...) {
     char message[ReportMessageSize];
@@ -192,7 +202,9 @@ void ErrorClass::Error(const char* format, ...) {
     ReportError(message);
 }
 
-int ErrorClass::ReportWarning(const char* text) { return ClassChannel().Warn(GetObjectName(), text); }
+int ErrorClass::ReportWarning(const char* text) {
+    return ClassChannel().Warn(GetObjectName(), text);
+}
 
 void ErrorClass::ReportError(const char* text) {
     errorFlag = 1;
@@ -212,4 +224,6 @@ void ErrorClass::PrefixedErrorV(const char* prefix, const char* format, va_list 
     ReportError(line);
 }
 
-const ReportState& ErrorClass::GetReportState() { return ClassChannel().state; }
+const ReportState& ErrorClass::GetReportState() {
+    return ClassChannel().state;
+}

@@ -6,9 +6,13 @@
 
 #include "platform/FileSystem.h"
 
-File::File() { SetObjectName("File"); }
+File::File() {
+    SetObjectName("File");
+}
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
 int32_t File::Open(const String& newPath, bool readOnly) {
     Close();
@@ -126,7 +130,9 @@ int32_t File::WriteShort(int32_t value) {
     return Write(&s, 2);
 }
 
-int32_t File::WriteInt(int32_t value) { return Write(&value, 4); }
+int32_t File::WriteInt(int32_t value) {
+    return Write(&value, 4);
+}
 
 int32_t File::WriteString(const String& text) {
     const int32_t length = text.Length();

@@ -65,11 +65,17 @@ void LogMessage(const char* format, ...) {
     va_end(args);
 }
 
-void SetLogObserver(LogObserver observer) { State().observer = std::move(observer); }
+void SetLogObserver(LogObserver observer) {
+    State().observer = std::move(observer);
+}
 
-void SetLogDirectory(std::string_view directory) { State().directory = directory; }
+void SetLogDirectory(std::string_view directory) {
+    State().directory = directory;
+}
 
-std::string GetLogDirectory() { return State().directory; }
+std::string GetLogDirectory() {
+    return State().directory;
+}
 
 void ResetLogState() {
     LogState& log = State();
@@ -79,4 +85,6 @@ void ResetLogState() {
     log.directory.clear();
 }
 
-int32_t GetLogEntryCount() { return State().entries; }
+int32_t GetLogEntryCount() {
+    return State().entries;
+}

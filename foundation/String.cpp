@@ -70,9 +70,13 @@ bool String::EndsWith(const char* suffix) const {
     return strcasecmp(text + length - n, suffix) == 0;
 }
 
-bool String::Equals(const char* other) const { return std::strcmp(Text(), other ? other : "") == 0; }
+bool String::Equals(const char* other) const {
+    return std::strcmp(Text(), other ? other : "") == 0;
+}
 
-bool String::EqualsNoCase(const char* other) const { return strcasecmp(Text(), other ? other : "") == 0; }
+bool String::EqualsNoCase(const char* other) const {
+    return strcasecmp(Text(), other ? other : "") == 0;
+}
 
 void String::Clear() {
     delete[] text;
