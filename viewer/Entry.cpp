@@ -1,8 +1,12 @@
 #include "viewer/Entry.h"
 
+#include "foundation/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
 #include "viewer/CommandLine.h"
+#include "viewer/ErrorTrap.h"
 #include "viewer/Usage.h"
 #include "viewer/ViewerSettings.h"
 
@@ -26,6 +30,30 @@ bool FileOpens(const char* path) {
     if (!f) return false;
     std::fclose(f);
     return true;
+}
+
+// Reads the default texture folder from the settings store. A key that does not exist is
+// not worth a word; a value that cannot be read is logged and the program goes on.
+void ReadDefaultTexturePath(ViewerSettings& settings) {
+    RegistryKey key;
+    if (!key.Open("Software\\Halvorn\\KZVView")) return;
+    std::string value;
+    int code = key.QueryValue("DefaultTexturePath", value, sizeof settings.defaultTexturePath);
+    if (code != 0) {
+        LogMessage("RegQueryValueEx returned error: %s", SystemErrorText(code).c_str());
+        return;
+    }
+    std::memcpy(settings.defaultTexturePath, value.c_str(), value.size() + 1);
+}
+
+// Deletes the engine objects in reverse order of their creation. This build creates none yet.
+void ShutdownEngine() {}
+
+int RunEngine(ViewerSettings& settings) {
+    ReadDefaultTexturePath(settings);
+    int code = RunInErrorTrap([&] { return RunEngine(settings); }, ShutdownEngine);
+    if (code != 0) ShutdownEngine();
+    return code;
 }
 
 } // namespace
@@ -65,6 +93,7 @@ int ViewerMain(const std::vector<std::string>& args) {
         return 0;
     }
 
-    std::fprintf(stderr, "viewkzv: playback is not built yet\n");
-    return 3;
+    int code = RunInErrorTrap([&] { return RunEngine(settings); }, ShutdownEngine);
+    if (code != 0) ShutdownEngine();
+    return code;
 }

@@ -94,4 +94,16 @@ check "bad float" "start_time=0" "$(grep '^start_time=' out.txt)"
 "$exe" /settings >out.txt
 check "defaults (windowed width height bpp speed)" "1 640 480 16 1" "$(grep -E '^(width|height|bits_per_pixel|windowed|speed)=' out.txt | cut -d= -f2 | paste -sd' ')"
 
+# The default texture folder: a key without the value logs the read error and goes on.
+mkdir -p cfg/Halvorn && echo "Other=1" > cfg/Halvorn/KZVView.ini
+rm -f logfile.txt
+XDG_CONFIG_HOME="$work/cfg" "$exe" "a scene.kzv" 2>err.txt
+check "registry missing value exit" 3 $?
+grep -q '^RegQueryValueEx returned error: No such file or directory (Time:[0-9.]*, free sysmem:[0-9]*)$' logfile.txt ||
+  { echo "FAIL: registry log line"; cat logfile.txt; fail=1; }
+# No key at all: nothing is logged.
+rm -f logfile.txt
+XDG_CONFIG_HOME="$work/none" "$exe" "a scene.kzv" 2>err.txt
+[ ! -s logfile.txt ] || { echo "FAIL: missing key logged something"; fail=1; }
+
 exit $fail
