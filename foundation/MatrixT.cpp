@@ -162,6 +162,8 @@ float RayTriangle(const float* p0, const float* p1, const float* p2, const float
     float uvt[3];
     BackSubstitute(rows, 3, 1, [&uvt](uint32_t r, uint32_t) -> float& { return uvt[r]; });
     const float u = uvt[0], v = uvt[1], t = uvt[2];
-    if (u < 0.0f || u > 1.0f || v < 0.0f || v > 1.0f || u + v > 1.0f) return -1.0f;
+    // Written as the hit condition so that a NaN from degenerate input is no hit.
+    const bool inside = u >= 0.0f && u <= 1.0f && v >= 0.0f && v <= 1.0f && u + v <= 1.0f;
+    if (!inside) return -1.0f;
     return t;
 }
