@@ -1,0 +1,263 @@
+#include "textscene/TextDataFileReader.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "textscene/KeywordTable.h"
+#include "textscene/TextNumber.h"
+
+TextDataFileReader::TextDataFileReader() : path("*nofile*") {
+    SetObjectName("TextDataFileReader");
+}
+
+void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size) {
+    ownedBuffer = std::move(buffer);
+    data = ownedBuffer.get();
+    dataSize = data && size > 0 ? size : 0;
+    position = 0;
+    endOfData = 0;
+    inMemory = 1;
+}
+
+void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
+    ownedBuffer.reset();
+    data = bytes;
+    dataSize = bytes && size > 0 ? size : 0;
+    position = 0;
+    endOfData = 0;
+    inMemory = 1;
+}
+
+void TextDataFileReader::ResetReader() {
+    ownedBuffer.reset();
+    data = nullptr;
+    dataSize = 0;
+    position = 0;
+    endOfData = 0;
+}
+
+int32_t TextDataFileReader::ReadBytes(void* destination, int32_t n) {
+    if (n <= 0) return 0;
+    const int32_t left = dataSize - position;
+    if (left <= 0) {
+        endOfData = 1;
+        return 0;
+    }
+    const int32_t count = n < left ? n : left;
+    std::memcpy(destination, data + position, static_cast<std::size_t>(count));
+    position += count;
+    endOfData = 0;
+    return count;
+}
+
+int32_t TextDataFileReader::MoveBy(int32_t delta) {
+    const int64_t target = static_cast<int64_t>(position) + delta;
+    if (target < 0) {
+        position = 0;
+        return 0;
+    }
+    if (target > dataSize) {
+        position = dataSize;
+        return 0;
+    }
+    position = static_cast<int32_t>(target);
+    return 1;
+}
+
+int32_t TextDataFileReader::SkipWhitespace() {
+    while (position < dataSize) {
+        if (!IsWhitespace(data[position])) {
+            endOfData = 0;
+            return 0;
+        }
+        ++position;
+    }
+    endOfData = 1;
+    return 1;
+}
+
+int32_t TextDataFileReader::GetChar() {
+    if (position >= dataSize) {
+        endOfData = 1;
+        return 0;
+    }
+    endOfData = 0;
+    return data[position++];
+}
+
+int32_t TextDataFileReader::PeekChar() {
+    if (position >= dataSize) {
+        endOfData = 1;
+        return 0;
+    }
+    endOfData = 0;
+    return data[position];
+}
+
+void TextDataFileReader::SkipTo(char c) {
+    const void* found = position < dataSize ? std::memchr(data + position, static_cast<unsigned char>(c),
+                                                          static_cast<std::size_t>(dataSize - position))
+                                            : nullptr;
+    if (!found) {
+        position = dataSize;
+        endOfData = 1;
+        Error("'%c' not found", c);
+    }
+    position = static_cast<int32_t>(static_cast<const unsigned char*>(found) - data) + 1;
+    endOfData = 0;
+}
+
+int32_t TextDataFileReader::ScanNumber(char* buffer) {
+    int32_t stored = 0;
+    while (position < dataSize) {
+        const unsigned char c = data[position];
+        if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) break;
+        if (stored == TokenSize - 1) Error("String too long (>127)");
+        buffer[stored++] = static_cast<char>(c);
+        ++position;
+    }
+    endOfData = position >= dataSize;
+    buffer[stored] = 0;
+    return stored == 0 ? 1 : 0;
+}
+
+int32_t TextDataFileReader::ScanWord(char* buffer) {
+    int32_t stored = 0;
+    while (position < dataSize) {
+        const unsigned char c = data[position++];
+        // The terminator is stored like any byte (so it counts against the limit) ...
+        if (stored == TokenSize - 1) Error("String too long (>127)");
+        buffer[stored++] = static_cast<char>(c);
+        if (IsWordEnd(c)) {
+            // ... and then either stays as a one-byte word or is left for the next read.
+            if (stored > 1) {
+                buffer[stored - 1] = 0;
+                --position;
+            } else {
+                buffer[1] = 0;
+            }
+            endOfData = 0;
+            return 0;
+        }
+    }
+    buffer[stored] = 0;
+    endOfData = 1;
+    return stored == 0 ? 1 : 0;
+}
+
+int32_t TextDataFileReader::ScanString(char* buffer) {
+    buffer[0] = 0;
+    if (SkipWhitespace()) return 1;
+    if (GetChar() != '"') {
+        Warning("No text string found");
+        return 1;
+    }
+    int32_t stored = 0;
+    while (position < dataSize) {
+        const unsigned char c = data[position++];
+        // The closing quote counts: a string holds at most 126 characters.
+        if (stored + 1 >= TokenSize) Error("String too long (>127)");
+        if (c == '"') {
+            buffer[stored] = 0;
+            endOfData = 0;
+            return 0;
+        }
+        buffer[stored++] = static_cast<char>(c);
+    }
+    buffer[stored] = 0;
+    endOfData = 1;
+    return 1;
+}
+
+int32_t TextDataFileReader::ScanStringName(String& name) {
+    char buffer[TokenSize];
+    if (ScanString(buffer)) return 1;
+    name = buffer;
+    return 0;
+}
+
+int32_t TextDataFileReader::ScanInt(int32_t& out) {
+    char buffer[TokenSize];
+    SkipWhitespace();
+    if (ScanNumber(buffer)) return 1;
+    out = TruncateToInt32(TextToDouble(buffer, std::strlen(buffer)));
+    return 0;
+}
+
+int32_t TextDataFileReader::ScanFloat(float& out) {
+    char buffer[TokenSize];
+    SkipWhitespace();
+    if (ScanWord(buffer)) return 1;
+    out = NarrowToFloat(TextToDouble(buffer, std::strlen(buffer)));
+    return 0;
+}
+
+int32_t TextDataFileReader::ScanVector(float out[3]) {
+    for (int32_t i = 0; i < 3; ++i) {
+        if (i > 0) {
+            SkipWhitespace();
+            if (PeekChar() == ',') ++position;
+        }
+        if (ScanFloat(out[i])) return 1;
+    }
+    return 0;
+}
+
+int32_t TextDataFileReader::NextKeyword() {
+    int32_t depth = 0;
+    while (position < dataSize) {
+        const unsigned char c = data[position++];
+        if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            if (depth == 0) {
+                endOfData = 0;
+                return KW_END_OF_BLOCK;
+            }
+            --depth;
+        } else if (c == '*' && depth == 0) {
+            char word[TokenSize];
+            ScanWord(word);
+            return KeywordId(word);
+        }
+    }
+    endOfData = 1;
+    return KW_END_OF_DATA;
+}
+
+int32_t TextDataFileReader::KeywordId(const char* word) {
+    return LookupKeyword(word);
+}
+
+void TextDataFileReader::SetVersion(int32_t value) {
+    // Each part is kept in one byte, as the file header stores it.
+    versionMajor = static_cast<uint8_t>(value / 100);
+    versionMinor = static_cast<uint8_t>(value % 100);
+}
+
+int TextDataFileReader::Warning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int result = PrefixedWarningV(path.Text(), format, args);
+    va_end(args);
+    return result;
+}
+
+void TextDataFileReader::Error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    ErrorV(format, args);
+}
+
+void TextDataFileReader::ErrorV(const char* format, va_list args) {
+    char line[ReportMessageSize];
+    ReportLine(line, sizeof line, path.Text(), format, args);
+    va_end(args);
+    // The loader relies on errors ending the load: with the throw flag off the base only logs,
+    // so the record is thrown here.
+    ReportError(line);
+    ErrorMsg record{};
+    std::snprintf(record.name, sizeof record.name, "%s", GetObjectName());
+    std::snprintf(record.message, sizeof record.message, "%s", line);
+    throw record;
+}

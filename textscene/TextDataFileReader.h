@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "foundation/ErrorReport.h"
+#include "foundation/String.h"
+
+// The reading layer of the text scene loader: the whole file in memory, read as a stream of
+// bytes and tokens. Keywords start with '*', blocks are braced, values are numbers, bare
+// words or quoted strings. Every report is prefixed with the path of the file being read
+// ("*nofile*" before one is loaded). Tokens are plain bytes; there is no Unicode handling.
+//
+// Operations return 0 for success and 1 for failure unless said otherwise. Errors are
+// thrown (ErrorMsg); warnings are logged and reading goes on.
+class TextDataFileReader : public ErrorClass {
+public:
+    static constexpr int32_t TokenSize = 128; // 127 characters and the terminating zero
+
+    TextDataFileReader();
+    TextDataFileReader(const TextDataFileReader&) = delete;
+    TextDataFileReader& operator=(const TextDataFileReader&) = delete;
+    ~TextDataFileReader() override = default;
+
+    // Reads from a buffer the reader owns from now on (size bytes).
+    void SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size);
+    // Reads from bytes the caller keeps alive until ResetReader or the next SetData.
+    void SetDataView(const unsigned char* bytes, int32_t size);
+    // Frees the buffer; the reader is empty (and at end of data) afterwards.
+    void ResetReader();
+
+    void SetPath(const char* text) { path = text; }
+    const char* GetPath() const { return path.Text(); }
+
+    // Copies up to n bytes and advances; the count copied (0 sets the end-of-data flag).
+    int32_t ReadBytes(void* destination, int32_t n);
+    // Moves the position by delta, clamped to 0 and the size; 1 when the target was inside.
+    int32_t MoveBy(int32_t delta);
+    // Passes over whitespace bytes; 0 at the first other byte (left unread), 1 at end of data.
+    int32_t SkipWhitespace();
+    // The next byte (0 at end of data, with the end flag set).
+    int32_t GetChar();
+    // The next byte without consuming it (0 at end of data).
+    int32_t PeekChar();
+    // Reads bytes up to and including c; reports "'%c' not found" at end of data.
+    void SkipTo(char c);
+
+    // Token readers; buffer holds TokenSize bytes.
+    int32_t ScanNumber(char* buffer);
+    int32_t ScanWord(char* buffer);
+    int32_t ScanString(char* buffer);
+    int32_t ScanStringName(String& name);
+
+    // Values: leave out untouched when they fail.
+    int32_t ScanInt(int32_t& out);
+    int32_t ScanFloat(float& out);
+    int32_t ScanVector(float out[3]);
+
+    // The id of the next keyword of the current block; -2 at its closing brace, -1 at the end
+    // of the data. Values and nested blocks that no one reads are passed over.
+    int32_t NextKeyword();
+    static int32_t KeywordId(const char* word);
+
+    // Header version: major / minor from "3DSMAX_KZVEXPORT" (1.0 when absent).
+    void SetVersion(int32_t value);
+    void ResetVersion() { versionMajor = 1, versionMinor = 0; }
+    bool VersionAtLeast(int32_t major, int32_t minor) const {
+        return versionMajor * 256 + versionMinor >= major * 256 + minor;
+    }
+    uint8_t GetVersionMajor() const { return versionMajor; }
+    uint8_t GetVersionMinor() const { return versionMinor; }
+
+    int32_t GetPosition() const { return position; }
+    int32_t GetDataSize() const { return dataSize; }
+    int32_t RemainingBytes() const { return dataSize - position; }
+    int32_t AtEndOfData() const { return endOfData; }
+    int32_t IsInMemory() const { return inMemory; }
+
+    // Reports prefixed with the path: "<path>: <message>". Error always throws.
+    int Warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    [[noreturn]] void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+protected:
+    static bool IsWhitespace(unsigned char c) { return static_cast<signed char>(c) <= 32; }
+    static bool IsWordEnd(unsigned char c) {
+        return IsWhitespace(c) || c == '{' || c == '}' || c == ',' || c == '"';
+    }
+    [[noreturn]] void ErrorV(const char* format, va_list args);
+
+    int32_t inMemory = 1;
+    int32_t endOfData = 0;
+    std::unique_ptr<unsigned char[]> ownedBuffer;
+    const unsigned char* data = nullptr;
+    int32_t dataSize = 0;
+    int32_t position = 0;
+    String path;
+    uint8_t versionMajor = 1;
+    uint8_t versionMinor = 0;
+};
