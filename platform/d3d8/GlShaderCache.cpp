@@ -112,3 +112,8 @@ void GlShaderCache::Clear() {
     for (auto& entry : programs_) glDeleteProgram(entry.second->id);
     programs_.clear();
 }
+
+void GlShaderCache::ResetUploads() {
+    for (auto& entry : programs_)
+        for (uint64_t& serial : entry.second->uploaded) serial = 0;
+}

@@ -49,6 +49,8 @@ public:
     GlProgram* Get(const GlShaderKey& key);
     size_t Size() const { return programs_.size(); }
     const std::string& LastError() const { return error_; }
+    // Marks every uniform group of every program as not uploaded.
+    void ResetUploads();
     // Deletes every program (the context must be current).
     void Clear();
 

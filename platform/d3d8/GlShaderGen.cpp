@@ -18,6 +18,11 @@ void Add(std::string& out, const char* format, ...) {
     out += line;
 }
 
+// Blending reads the matrix palette; so does an indexed vertex with one matrix and no weight.
+bool UsesPalette(const GlShaderKey& key) {
+    return key.blendMatrices > 1 || key.indexedBlend;
+}
+
 bool StageActive(const GlShaderKey& key, int stage) {
     for (int i = 0; i <= stage; ++i)
         if (key.stages[i].colorOp == D3DTOP_DISABLE) return false;
@@ -51,7 +56,7 @@ const char* ColorSourceExpr(uint8_t source, const char* material) {
 
 void EmitVertexInputs(const GlShaderKey& key, std::string& s) {
     Add(s, "layout(location = %d) in vec4 aPosition;\n", kGlAttrPosition);
-    if (key.blendMatrices > 1) {
+    if (UsesPalette(key)) {
         Add(s, "layout(location = %d) in vec4 aWeights;\n", kGlAttrWeights);
         if (key.indexedBlend) Add(s, "layout(location = %d) in uvec4 aIndices;\n", kGlAttrIndices);
     }
@@ -74,7 +79,7 @@ void EmitVertexUniforms(const GlShaderKey& key, std::string& s) {
          "uniform vec4 uPointSize;\n"
          "uniform vec3 uPointScale;\n"
          "uniform mat4 uTexMatrix[8];\n";
-    if (key.blendMatrices > 1)
+    if (UsesPalette(key))
         Add(s, "layout(std140) uniform %s { mat4 uPalette[%d]; };\n", kGlPaletteBlock, kGlMaxBlendMatrices);
     if (key.lighting) {
         Add(s,
@@ -108,7 +113,7 @@ void EmitVaryings(const GlShaderKey& key, std::string& s, const char* direction)
 void EmitTransform(const GlShaderKey& key, std::string& s) {
     s += "    vec4 objectPos = vec4(aPosition.xyz, 1.0);\n";
     const bool normals = key.hasNormal && NeedsCameraNormal(key);
-    if (key.blendMatrices <= 1) {
+    if (!UsesPalette(key)) {
         s += "    vec3 P = (uWorldView * objectPos).xyz;\n";
         s += normals ? "    vec3 N = uNormalMatrix * aNormal;\n" : "    vec3 N = vec3(0.0);\n";
         return;
