@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "textscene/MeshRecords.h"
+
+class TextDataFileReader;
+
+// Splits the input vertices of one mesh where faces must not share them (smoothing groups,
+// material, texture coordinates), computes corner-angle weighted normals smoothed across
+// each smoothing group and turns face material ids into attribute ids. Pure processor work:
+// creating and filling the Direct3D mesh is the loader's. Reports go through the reader, so
+// they carry the scene file's path.
+class MeshBuilder {
+public:
+    // 16-bit indices: the largest vertex count a mesh can have.
+    static constexpr int32_t MaxOutputVertices = 65535;
+
+    struct Input {
+        MeshVertex* vertices = nullptr; // split lists are filled in
+        int32_t vertexCount = 0;
+        MeshFace* faces = nullptr; // output indices and attribute ids are filled in
+        int32_t faceCount = 0;
+        const TexVertex* texVertices = nullptr;
+        int32_t texVertexCount = 0;
+        const TexFace* texFaces = nullptr; // null: the mesh has no texture faces
+        int32_t texFaceCount = 0;
+        int32_t subMaterialCount = 0; // of the mesh's material; 0 when it has none
+        const char* objectName = "";
+    };
+
+    explicit MeshBuilder(TextDataFileReader& reporter) : reporter(reporter) {}
+
+    // The whole build. Errors (thrown): an index outside its list, no vertex made, more
+    // vertices than 16-bit indices can address.
+    void Build(const Input& input);
+
+    // One face corner: the output vertex that takes it, made when none matches.
+    int32_t AddCorner(int32_t vertexIndex, const MeshFace& face, const D3DXVECTOR3& normal,
+                      uint16_t materialKey, int32_t texVertexIndex);
+
+    // Frees the output vertices (the remap table and counts stay).
+    void ReleaseVertices();
+
+    std::vector<BuildVertex> vertices; // output vertices
+    std::vector<int32_t> remap;        // sub-material -> attribute id, -1 when unused
+    int32_t attributeCount = 0;        // attribute ids used
+    int32_t invalidFaces = 0;          // degenerate faces dropped
+    int32_t duplicated = 0;            // output vertices beyond the first of their input vertex
+
+private:
+    void CheckIndices(const Input& input) const;
+    void BuildFace(const Input& input, int32_t faceIndex);
+    void JoinSmoothingGroups(const Input& input);
+
+    TextDataFileReader& reporter;
+    const Input* current = nullptr;
+};
+
+// The material id reduced into 0 .. n-1 (a negative id counts from the end: -1 gives n - 1);
+// 0 when n is below 1.
+int32_t ReduceMaterialId(int32_t id, int32_t n);
