@@ -1,6 +1,5 @@
 #include "LogCapture.h"
 
-#include "foundation/ResourceBase.h"
 #include "foundation/ResourceManager.h"
 
 namespace {
@@ -58,10 +57,4 @@ TEST_F(ResourceManagerTest, OverlongNamesAreCutAndNeverShared) {
     EXPECT_EQ(std::string(rm.Get(id)->name), std::string(255, 'p'));
     EXPECT_EQ(rm.Acquire(longName.c_str()), -1);
     EXPECT_EQ(rm.Acquire(std::string(255, 'p').c_str()), -1);
-}
-
-TEST(ResourceBaseTest, StartsUnregistered) {
-    DXC_ResourceBase base;
-    EXPECT_EQ(base.GetResourceId(), -1);
-    EXPECT_EQ(base.GetResourceManager(), nullptr);
 }

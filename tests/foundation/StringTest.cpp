@@ -30,19 +30,6 @@ TEST(StringTest, AssignmentFromItselfOrItsOwnTextIsSafe) {
     EXPECT_EQ(s.Length(), 0);
 }
 
-TEST(StringTest, AppendAndCountedAssign) {
-    String s;
-    s.Append("maps\\").Append(nullptr).Append("wood.bmp");
-    EXPECT_STREQ(s.Text(), "maps\\wood.bmp");
-    EXPECT_EQ(s.Length(), 13);
-    s.Assign("abcdef", 3);
-    EXPECT_STREQ(s.Text(), "abc");
-    char* buffer = s.Allocate(4);
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(s.Length(), 4);
-    EXPECT_EQ(buffer[4], 0);
-}
-
 TEST(StringTest, EndsWithIgnoresCase) {
     String s("Textures/Anim.IFL");
     EXPECT_TRUE(s.EndsWith(".ifl"));
@@ -53,6 +40,9 @@ TEST(StringTest, EndsWithIgnoresCase) {
     EXPECT_TRUE(empty.EndsWith(nullptr));
     EXPECT_TRUE(empty.EndsWith(""));
     EXPECT_FALSE(empty.EndsWith("a"));
-    EXPECT_TRUE(s.EqualsNoCase("textures/anim.ifl"));
-    EXPECT_FALSE(s.Equals("textures/anim.ifl"));
+    s.Append(".bak");
+    EXPECT_STREQ(s.Text(), "Textures/Anim.IFL.bak");
+    EXPECT_EQ(s.Length(), 21);
+    EXPECT_TRUE(s.EqualsNoCase("textures/anim.ifl.BAK"));
+    EXPECT_FALSE(s.Equals("textures/anim.ifl.bak"));
 }
