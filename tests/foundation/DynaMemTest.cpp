@@ -148,7 +148,8 @@ TEST_F(DynaMemTest, AssignmentCopiesElementsIntoTheSameSlots) {
     EXPECT_NE(b.Get(5), a.Get(5)); // deep copy
     EXPECT_EQ(WalkValues(b), WalkValues(a));
     EXPECT_EQ(b.AddNew(), 0); // firstFree came along
-    b = b;                    // self-assignment keeps everything
+    DynaMem<Item>& alias = b;
+    b = alias; // self-assignment keeps everything
     EXPECT_EQ(b.GetCount(), 5);
     DynaMem<Item> c(a);
     EXPECT_EQ(WalkValues(c), WalkValues(a));

@@ -31,7 +31,8 @@ TEST(MatrixTest, CopiesShareUntilWritten) {
     EXPECT_EQ(a(1, 0), 3.0f);
     EXPECT_EQ(b(1, 0), 30.0f);
     EXPECT_EQ(b(0, 1), 2.0f);
-    a = a;
+    const matrixT& alias = a;
+    a = alias;
     EXPECT_EQ(a(1, 1), 4.0f);
     a = b;
     EXPECT_TRUE(b.IsShared());
