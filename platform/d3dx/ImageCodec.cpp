@@ -139,6 +139,17 @@ bool InspectPng(const uint8_t* d, size_t size, HeaderFacts& facts) {
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size < 8 || std::memcmp(d, kSignature, 8) != 0) return false;
     facts.kind = ImageFileKind::Png;
+    // The chunks must reach IEND inside the file.
+    facts.complete = false;
+    for (uint64_t pos = 8; pos + 12 <= size;) {
+        uint64_t length =
+            (static_cast<uint64_t>(d[pos]) << 24) | (d[pos + 1] << 16) | (d[pos + 2] << 8) | d[pos + 3];
+        if (std::memcmp(d + pos + 4, "IEND", 4) == 0) {
+            facts.complete = true;
+            break;
+        }
+        pos += 12 + length;
+    }
     return true;
 }
 
@@ -147,8 +158,9 @@ HeaderFacts Inspect(const uint8_t* d, size_t size) {
     if (InspectPng(d, size, facts) || InspectJpg(d, size, facts) || InspectBmp(d, size, facts) ||
         InspectPnm(d, size, facts))
         return facts;
-    // TGA has no signature: anything else that stb accepts is taken as TGA.
-    InspectTga(d, size, facts);
+    // TGA has no signature: anything else that stb accepts is taken as TGA, and nothing is
+    // shorter than its 18-byte header.
+    if (!InspectTga(d, size, facts)) facts.complete = false;
     return facts;
 }
 
