@@ -70,6 +70,18 @@ public:
     // their order; returns the count.
     int32_t SetSize(int32_t n);
 
+    // Exchanges the elements at positions a and b (each moves into the other's slot); used to
+    // reorder a list in place, such as the scene's meshes for drawing. 0 when either position
+    // lies outside 0..count-1.
+    int32_t SwapAt(int32_t a, int32_t b) {
+        if (a < 0 || a >= count || b < 0 || b >= count) return 0;
+        RebuildOrder();
+        T* element = slots[order[a]];
+        slots[order[a]] = slots[order[b]];
+        slots[order[b]] = element;
+        return 1;
+    }
+
     // A fixed list (fixed > 0) may not grow or be resized.
     void SetFixed(int32_t value) { fixed = value; }
     int32_t GetFixed() const { return fixed; }
