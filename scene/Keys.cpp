@@ -1,0 +1,248 @@
+#include "scene/Keys.h"
+
+#include <cmath>
+
+#include "foundation/File.h"
+
+// ---- keys ----
+
+template <class T> DXC_KeyBase<T>::~DXC_KeyBase() {
+    // Iterative, so that a long track cannot exhaust the stack.
+    DXC_KeyBase* k = next;
+    next = nullptr;
+    while (k) {
+        DXC_KeyBase* after = k->next;
+        k->next = nullptr;
+        delete k;
+        k = after;
+    }
+}
+
+template <class T> int32_t DXC_KeyBase<T>::Write(File& file) const {
+    int32_t written = 0;
+    for (const DXC_KeyBase* k = this; k; k = k->next) {
+        file.Write(&k->time, 4);
+        file.WriteShort(k->type);
+        file.Write(&k->data, sizeof(T));
+        file.WriteByte(k->next ? 1 : 0);
+        ++written;
+    }
+    return written;
+}
+
+template <class T> int32_t DXC_KeyBase<T>::Read(File& file) {
+    delete next;
+    next = nullptr;
+    int32_t read = 0;
+    for (DXC_KeyBase* k = this;;) {
+        uint8_t more = 0;
+        if (!file.ReadInt(&k->time) || !file.ReadShort(&k->type) || !file.Read(&k->data, sizeof(T)) ||
+            !file.ReadByte(&more))
+            return read;
+        ++read;
+        if (!more) return read;
+        k->next = new DXC_KeyBase;
+        k = k->next;
+    }
+}
+
+template class DXC_KeyBase<DXC_PosKeyData>;
+template class DXC_KeyBase<DXC_RotKeyData>;
+template class DXC_KeyBase<DXC_ScaleKeyData>;
+
+// ---- tracks ----
+
+template <class T> DXC_KeyBase<T>* KeyTrack<T>::Insert(const DXC_KeyBase<T>& key) {
+    FreeIndex(); // the index would no longer describe the list
+    auto* k = new DXC_KeyBase<T>(key);
+    ++count;
+    if (!first) {
+        first = last = k;
+        return k;
+    }
+    if (k->time >= last->time) { // the common case while loading: append without a walk
+        k->prev = last;
+        last->next = k;
+        last = k;
+        return k;
+    }
+    DXC_KeyBase<T>* at = first;
+    while (k->time >= at->time) at = at->next; // stops before last, whose time is greater
+    k->next = at;
+    k->prev = at->prev;
+    if (at->prev)
+        at->prev->next = k;
+    else
+        first = k; // a key earlier than every other becomes the head instead of getting lost
+    at->prev = k;
+    return k;
+}
+
+template <class T> void KeyTrack<T>::Adopt(DXC_KeyBase<T>* head, int32_t storedCount) {
+    Free();
+    first = head;
+    count = storedCount;
+    // Restore the back links and the tail so that later inserts stay correct.
+    DXC_KeyBase<T>* prev = nullptr;
+    for (DXC_KeyBase<T>* k = head; k; k = k->next) {
+        k->prev = prev;
+        prev = k;
+    }
+    last = prev;
+}
+
+template <class T> void KeyTrack<T>::CopyFrom(const KeyTrack& other) {
+    Free();
+    for (const DXC_KeyBase<T>* k = other.first; k; k = k->next) {
+        auto* copy = new DXC_KeyBase<T>(*k);
+        copy->prev = last;
+        if (last)
+            last->next = copy;
+        else
+            first = copy;
+        last = copy;
+    }
+    count = other.count;
+}
+
+template <class T> void KeyTrack<T>::Free() {
+    FreeIndex();
+    delete first; // frees the whole list
+    first = last = nullptr;
+    count = 0;
+}
+
+template <class T> void KeyTrack<T>::FreeIndex() {
+    delete[] index;
+    index = nullptr;
+    indexSize = 0;
+}
+
+template <class T> int32_t KeyTrack<T>::BuildIndex() {
+    FreeIndex();
+    int32_t met = 0;
+    for (const DXC_KeyBase<T>* k = first; k; k = k->next) ++met;
+    if (met != count || met == 0) return met;
+    index = new KeyIndexEntry<T>[met];
+    int32_t i = 0;
+    for (DXC_KeyBase<T>* k = first; k; k = k->next) index[i++] = {k, k->time};
+    indexSize = met;
+    return met;
+}
+
+template <class T> const DXC_KeyBase<T>* KeyTrack<T>::Find(float t) const {
+    if (index) {
+        int32_t lo = 0, hi = indexSize;
+        while (lo < hi - 1) {
+            int32_t mid = (lo + hi) / 2;
+            if (t < index[mid].time)
+                hi = mid;
+            else
+                lo = mid;
+        }
+        return index[lo].key;
+    }
+    const DXC_KeyBase<T>* k = first;
+    if (!k) return nullptr;
+    while (k->next && !(t < k->next->time)) k = k->next;
+    return k;
+}
+
+template class KeyTrack<DXC_PosKeyData>;
+template class KeyTrack<DXC_RotKeyData>;
+template class KeyTrack<DXC_ScaleKeyData>;
+
+// ---- time ----
+
+float WrapTime(float t, float length) {
+    if (!(length > 0.0f) || !std::isfinite(t)) return 0.0f;
+    float q = std::trunc(t / length); // kept in float: a cast to int could overflow
+    return t >= 0.0f ? t - length * q : t + length * (1.0f - q);
+}
+
+float Ease(float a, float from, float to) {
+    float sum = from + to;
+    if (sum == 0.0f) return a;
+    if (sum > 1.0f) {
+        from /= sum;
+        to /= sum;
+    }
+    float k = 1.0f / (2.0f - from - to);
+    if (a < from) return a * a * k / from;
+    if (a < 1.0f - to) return k * (2.0f * a - from);
+    if (!(to > 0.0f)) return 1.0f; // a rounded up to 1 with no ease-in: the end of the curve
+    float r = 1.0f - a;
+    return 1.0f - r * r * k / to;
+}
+
+// ---- sampling ----
+
+namespace {
+
+template <class T> D3DXVECTOR3 HermiteOrLinear(const DXC_KeyBase<T>& k, const DXC_KeyBase<T>& n, float s) {
+    if (k.type != KeyTypeBezier) return k.data.value + (n.data.value - k.data.value) * s;
+    float s2 = s * s, s3 = s2 * s;
+    float h1 = 2.0f * s3 - 3.0f * s2 + 1.0f;
+    float h2 = 3.0f * s2 - 2.0f * s3;
+    float h3 = s3 - 2.0f * s2 + s;
+    float h4 = s3 - s2;
+    return k.data.value * h1 + k.data.outTangent * h3 - n.data.inTangent * h4 + n.data.value * h2;
+}
+
+template <class T>
+D3DXVECTOR3 SampleVector(const KeyTrack<T>& track, float t, int32_t loop, float loopLength) {
+    const DXC_KeyBase<T>* k = track.Find(t);
+    if (t < k->time) return k->data.value;
+    if (k->next) return HermiteOrLinear(*k, *k->next, (t - k->time) / (k->next->time - k->time));
+    float span = loopLength - k->time;
+    if (!loop || !(span > 0.0f)) return k->data.value; // held (or nothing left to blend over)
+    return HermiteOrLinear(*k, *track.First(), (t - k->time) / span);
+}
+
+D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b, float w) {
+    D3DXQUATERNION q;
+    D3DXQuaternionSlerp(&q, &a, &b, w);
+    return q;
+}
+
+// The TCB segment: a cubic Bezier curve on quaternions through the key rotations and their
+// controls, evaluated by repeated slerp at the eased parameter.
+D3DXQUATERNION SampleTcb(const DXC_RotKey& k, const DXC_RotKey& n, float w) {
+    float u = Ease(w, k.data.easeOut, n.data.easeIn);
+    D3DXQUATERNION q1 = Slerp(k.data.rotation, k.data.outControl, u);
+    D3DXQUATERNION q2 = Slerp(k.data.outControl, n.data.inControl, u);
+    D3DXQUATERNION q3 = Slerp(n.data.inControl, n.data.rotation, u);
+    D3DXQUATERNION q4 = Slerp(q1, q2, u);
+    D3DXQUATERNION q5 = Slerp(q2, q3, u);
+    return Slerp(q4, q5, u);
+}
+
+} // namespace
+
+D3DXVECTOR3 SamplePositionTrack(const KeyTrack<DXC_PosKeyData>& track, float t, int32_t loop,
+                                float loopLength) {
+    return SampleVector(track, t, loop, loopLength);
+}
+
+D3DXVECTOR3 SampleScaleTrack(const KeyTrack<DXC_ScaleKeyData>& track, float t, int32_t loop,
+                             float loopLength) {
+    return SampleVector(track, t, loop, loopLength);
+}
+
+D3DXQUATERNION SampleRotationTrack(const KeyTrack<DXC_RotKeyData>& track, float t, int32_t loop,
+                                   float loopLength) {
+    const DXC_RotKey* k = track.Find(t);
+    if (t < k->time) {
+        D3DXQUATERNION q;
+        D3DXQuaternionRotationAxis(&q, &k->data.axis, k->data.angle);
+        return q;
+    }
+    if (const DXC_RotKey* n = k->next) {
+        float w = (t - k->time) / (n->time - k->time);
+        if (k->type == KeyTypeTCB) return SampleTcb(*k, *n, w);
+        return Slerp(k->data.rotation, n->data.rotation, w);
+    }
+    float span = loopLength - k->time;
+    if (!loop || !(span > 0.0f)) return k->data.rotation;
+    return Slerp(k->data.rotation, track.First()->data.rotation, (t - k->time) / span);
+}

@@ -1,0 +1,61 @@
+#include "scene/Mesh.h"
+
+DXC_Mesh::DXC_Mesh() : visible(1), texFaceFlag(0), meshWord(-1), bones(BoneListCapacity) {
+    SetObjectName("DXC_Mesh");
+}
+
+DXC_Mesh::~DXC_Mesh() {
+    delete[] boneObjects;
+    delete[] materials;
+    delete[] textures;
+}
+
+int32_t DXC_Mesh::Write(File&) {
+    Error("Writing mesh records is not supported yet");
+}
+
+int32_t DXC_Mesh::Read(File&) {
+    Error("Reading mesh records is not supported yet");
+}
+
+void DXC_Mesh::Update(float t) {
+    const float own = GetLoop() ? WrapTime(t, GetLoopLength()) : t;
+    for (int32_t i = 0; i < materialCount; ++i) {
+        UpdateMaterial(materials[i], own);
+        if (textures[i]) UpdateTexture(*textures[i], own);
+    }
+    Evaluate(t, 1, 0);
+}
+
+void DXC_Mesh::SetMaterialCount(int32_t n) {
+    delete[] materials;
+    delete[] textures;
+    materials = nullptr;
+    textures = nullptr;
+    materialCount = 0;
+    transparencyCache = -1;
+    if (n <= 0) return;
+    materials = new MeshMaterial[n];
+    textures = new std::unique_ptr<DXC_AnimatedTexture>[n];
+    materialCount = n;
+}
+
+void DXC_Mesh::SetTexture(int32_t i, std::unique_ptr<DXC_AnimatedTexture> texture) {
+    if (i >= 0 && i < materialCount) textures[i] = std::move(texture);
+}
+
+int32_t DXC_Mesh::IsTransparent() {
+    if (transparencyCache < 0) {
+        transparencyCache = 0;
+        for (int32_t i = 0; i < materialCount; ++i)
+            if (materials[i].transparent) transparencyCache = 1;
+    }
+    return transparencyCache;
+}
+
+void DXC_Mesh::CreateBoneObjects() {
+    delete[] boneObjects;
+    boneObjects = nullptr;
+    boneObjectCount = bones.GetCount();
+    if (boneObjectCount > 0) boneObjects = new DXC_3dObject*[boneObjectCount]();
+}
