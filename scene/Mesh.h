@@ -7,6 +7,7 @@
 #include "scene/AnimatedTexture.h"
 #include "scene/BoneRecord.h"
 #include "scene/ClipObject.h"
+#include "scene/MeshGeometry.h"
 #include "scene/MeshMaterial.h"
 
 // Base of drawable meshes; the geometry and drawing side belongs to the graphics layer.
@@ -66,6 +67,11 @@ public:
         if (i >= 0 && i < boneObjectCount) boneObjects[i] = object;
     }
 
+    // The drawable geometry (kept by the graphics layer), owned; null until it is built or
+    // shared from a clone source. Setting null releases it.
+    void SetGeometry(std::unique_ptr<DXC_MeshGeometry> data) { geometry = std::move(data); }
+    DXC_MeshGeometry* GetGeometry() const { return geometry.get(); }
+
     int32_t visible;     // drawn at all
     int32_t texFaceFlag; // texture coordinates come from a texture face list
     String cloneName;    // non-empty: the mesh shares the geometry of the named mesh
@@ -79,4 +85,5 @@ private:
     std::unique_ptr<DXC_AnimatedTexture>* textures = nullptr;
     int32_t materialCount = 0;
     int32_t transparencyCache = -1; // -1 not yet known, 0 no transparent material, 1 some
+    std::unique_ptr<DXC_MeshGeometry> geometry;
 };
