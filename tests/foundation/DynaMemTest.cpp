@@ -155,3 +155,14 @@ TEST_F(DynaMemTest, AssignmentCopiesElementsIntoTheSameSlots) {
     EXPECT_EQ(WalkValues(c), WalkValues(a));
     EXPECT_EQ(Item::alive, 4 + 5 + 4);
 }
+
+TEST_F(DynaMemTest, SwapAtExchangesElementsBetweenOccupiedSlots) {
+    DynaMem<Item> list(8);
+    for (int i = 0; i < 5; ++i) list.Add(Item(i));
+    list.Delete(1);
+    EXPECT_EQ(list.SwapAt(0, 3), 1); // slots 0 and 4
+    EXPECT_EQ(WalkValues(list), (std::vector<int>{4, 2, 3, 0}));
+    EXPECT_EQ(list.Get(4)->value, 0);
+    EXPECT_EQ(list.Get(1), nullptr);
+    EXPECT_EQ(list.SwapAt(0, 4), 0);
+}
