@@ -110,10 +110,10 @@ bool ResolveRect(const RECT* rect, UINT width, UINT height, RECT& out) {
            static_cast<UINT>(out.right) <= width && static_cast<UINT>(out.bottom) <= height;
 }
 
-HRESULT ReadSurfacePixels(IDirect3DSurface8* surface, const RECT& rect, PixelImage& out) {
-    D3DSURFACE_DESC desc{};
-    HRESULT hr = surface->GetDesc(&desc);
-    if (FAILED(hr)) return hr;
+namespace {
+
+HRESULT ReadLockable(IDirect3DSurface8* surface, const D3DSURFACE_DESC& desc, const RECT& rect,
+                     PixelImage& out) {
     return WithLock(
         desc, rect, D3DLOCK_READONLY,
         [&](D3DLOCKED_RECT* l, const RECT* r, DWORD f) { return surface->LockRect(l, r, f); },
@@ -124,6 +124,53 @@ HRESULT ReadSurfacePixels(IDirect3DSurface8* surface, const RECT& rect, PixelIma
         });
 }
 
+HRESULT WriteLockable(IDirect3DSurface8* surface, const D3DSURFACE_DESC& desc, const RECT& rect,
+                      const PixelImage& image) {
+    return WithLock(
+        desc, rect, 0, [&](D3DLOCKED_RECT* l, const RECT* r, DWORD f) { return surface->LockRect(l, r, f); },
+        [&] { return surface->UnlockRect(); },
+        [&](uint8_t* bits, size_t pitch) { return WritePixels(desc.Format, image, bits, pitch); });
+}
+
+// Surfaces in the default pool (back buffers, levels of default-pool textures) cannot be
+// locked in Direct3D 8: their pixels travel through a system-memory image surface of the
+// rectangle's size and CopyRects.
+HRESULT MakeStaging(IDirect3DSurface8* surface, const D3DSURFACE_DESC& desc, const RECT& rect,
+                    IDirect3DDevice8** device, IDirect3DSurface8** staging) {
+    HRESULT hr = surface->GetDevice(device);
+    if (FAILED(hr)) return hr;
+    hr = (*device)->CreateImageSurface(static_cast<UINT>(rect.right - rect.left),
+                                       static_cast<UINT>(rect.bottom - rect.top), desc.Format, staging);
+    if (FAILED(hr)) SafeRelease(*device);
+    return hr;
+}
+
+bool NeedsStaging(const D3DSURFACE_DESC& desc) {
+    return desc.Pool == D3DPOOL_DEFAULT && !(desc.Usage & D3DUSAGE_DYNAMIC);
+}
+
+} // namespace
+
+HRESULT ReadSurfacePixels(IDirect3DSurface8* surface, const RECT& rect, PixelImage& out) {
+    D3DSURFACE_DESC desc{};
+    HRESULT hr = surface->GetDesc(&desc);
+    if (FAILED(hr)) return hr;
+    if (!NeedsStaging(desc)) return ReadLockable(surface, desc, rect, out);
+    IDirect3DDevice8* device = nullptr;
+    IDirect3DSurface8* staging = nullptr;
+    hr = MakeStaging(surface, desc, rect, &device, &staging);
+    if (FAILED(hr)) return hr;
+    POINT origin{0, 0};
+    hr = device->CopyRects(surface, &rect, 1, staging, &origin);
+    D3DSURFACE_DESC stagingDesc{};
+    if (SUCCEEDED(hr)) hr = staging->GetDesc(&stagingDesc);
+    RECT all{0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    if (SUCCEEDED(hr)) hr = ReadLockable(staging, stagingDesc, all, out);
+    staging->Release();
+    device->Release();
+    return hr;
+}
+
 HRESULT WriteSurfacePixels(IDirect3DSurface8* surface, const RECT& rect, const PixelImage& image) {
     D3DSURFACE_DESC desc{};
     HRESULT hr = surface->GetDesc(&desc);
@@ -131,10 +178,20 @@ HRESULT WriteSurfacePixels(IDirect3DSurface8* surface, const RECT& rect, const P
     if (image.width != static_cast<uint32_t>(rect.right - rect.left) ||
         image.height != static_cast<uint32_t>(rect.bottom - rect.top))
         return D3DERR_INVALIDCALL;
-    return WithLock(
-        desc, rect, 0, [&](D3DLOCKED_RECT* l, const RECT* r, DWORD f) { return surface->LockRect(l, r, f); },
-        [&] { return surface->UnlockRect(); },
-        [&](uint8_t* bits, size_t pitch) { return WritePixels(desc.Format, image, bits, pitch); });
+    if (!NeedsStaging(desc)) return WriteLockable(surface, desc, rect, image);
+    IDirect3DDevice8* device = nullptr;
+    IDirect3DSurface8* staging = nullptr;
+    hr = MakeStaging(surface, desc, rect, &device, &staging);
+    if (FAILED(hr)) return hr;
+    D3DSURFACE_DESC stagingDesc{};
+    hr = staging->GetDesc(&stagingDesc);
+    RECT all{0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    if (SUCCEEDED(hr)) hr = WriteLockable(staging, stagingDesc, all, image);
+    POINT target{rect.left, rect.top};
+    if (SUCCEEDED(hr)) hr = device->CopyRects(staging, nullptr, 0, surface, &target);
+    staging->Release();
+    device->Release();
+    return hr;
 }
 
 HRESULT ReadTextureLevel(IDirect3DTexture8* texture, UINT level, PixelImage& out) {

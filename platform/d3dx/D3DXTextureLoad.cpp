@@ -66,6 +66,27 @@ HRESULT FillLevels(IDirect3DTexture8* texture, const DecodedImage& image, const 
     return D3D_OK;
 }
 
+// Default-pool textures without D3DUSAGE_DYNAMIC cannot be locked in Direct3D 8: they are
+// filled in system memory and copied over with UpdateTexture.
+bool NeedsStaging(D3DPOOL pool, DWORD usage) {
+    return pool == D3DPOOL_DEFAULT && !(usage & D3DUSAGE_DYNAMIC);
+}
+
+HRESULT FillThroughStaging(IDirect3DDevice8* device, IDirect3DTexture8* target, const DecodedImage& image,
+                           const LoadOptions& options) {
+    D3DSURFACE_DESC desc{};
+    HRESULT hr = target->GetLevelDesc(0, &desc);
+    if (FAILED(hr)) return hr;
+    IDirect3DTexture8* staging = nullptr;
+    hr = device->CreateTexture(desc.Width, desc.Height, target->GetLevelCount(), 0, desc.Format,
+                               D3DPOOL_SYSTEMMEM, &staging);
+    if (FAILED(hr)) return hr;
+    hr = FillLevels(staging, image, options);
+    if (SUCCEEDED(hr)) hr = device->UpdateTexture(staging, target);
+    staging->Release();
+    return hr;
+}
+
 } // namespace
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void* srcData, UINT srcDataSize,
@@ -98,7 +119,8 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice8* device, const void
     hr = device->CreateTexture(width, height, mipLevels, usage, format, pool, &created);
     if (FAILED(hr)) return hr;
     if (created == nullptr) return E_FAIL;
-    hr = FillLevels(created, image, options);
+    hr = NeedsStaging(pool, usage) ? FillThroughStaging(device, created, image, options)
+                                   : FillLevels(created, image, options);
     if (FAILED(hr)) {
         created->Release();
         return hr;

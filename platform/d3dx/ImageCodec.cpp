@@ -114,8 +114,14 @@ bool InspectPnm(const uint8_t* d, size_t size, HeaderFacts& facts) {
             v = v * 10 + (d[pos++] - '0');
     }
     ++pos; // the single blank before the samples
-    uint64_t sample = values[2] > 255 ? 2 : 1, channels = d[1] == '5' ? 1 : 3;
-    uint64_t need = values[0] * values[1] * channels * sample;
+    // 16-bit samples (maximum above 255) are refused: this stb_image version converts them to
+    // the requested channel count as if they were 8-bit and then reads past its buffer.
+    if (values[2] == 0 || values[2] > 255) {
+        facts.complete = false;
+        return true;
+    }
+    uint64_t channels = d[1] == '5' ? 1 : 3;
+    uint64_t need = values[0] * values[1] * channels;
     facts.complete = pos <= size && need <= size - pos;
     return true;
 }

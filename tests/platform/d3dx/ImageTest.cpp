@@ -156,7 +156,10 @@ TEST(ImageHostile, OversizedAndMeaninglessFilesAreRefused) {
     wideTga[12] = 0xFF;
     wideTga[13] = 0xFF;
     Bytes text = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
-    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text}) {
+    // 16-bit PGM samples: found by the fuzzer to make stb_image read past its buffer.
+    Bytes pgm16 = {'P', '5', '\n', '3', ' ', '2', '\n', '2', '5', '7', '\n'};
+    pgm16.resize(pgm16.size() + 12, 0x9F);
+    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text, &pgm16}) {
         DecodedImage image;
         EXPECT_EQ(DecodeImage(file->data(), file->size(), image), ImageStatus::InvalidData);
     }
