@@ -30,8 +30,12 @@ struct HeaderFacts {
 };
 
 bool InspectBmp(const uint8_t* d, size_t size, HeaderFacts& facts) {
-    if (size < 26 || d[0] != 'B' || d[1] != 'M') return false;
+    if (size < 2 || d[0] != 'B' || d[1] != 'M') return false;
     facts.kind = ImageFileKind::Bmp;
+    if (size < 26) {
+        facts.complete = false;
+        return true;
+    }
     uint32_t offBits = U32(d + 10), infoSize = U32(d + 14);
     uint64_t w, h;
     uint32_t bpp, compression = 0, greenMask = 0, alphaMask = 0;
@@ -91,6 +95,10 @@ bool InspectTga(const uint8_t* d, size_t size, HeaderFacts& facts) {
     return true;
 }
 
+bool IsBlank(uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 // Binary PGM (P5) and PPM (P6): magic, width, height and maximum value separated by blanks
 // and comments, then one blank and the samples.
 bool InspectPnm(const uint8_t* d, size_t size, HeaderFacts& facts) {
@@ -100,7 +108,7 @@ bool InspectPnm(const uint8_t* d, size_t size, HeaderFacts& facts) {
     size_t pos = 2;
     uint64_t values[3] = {0, 0, 0};
     for (uint64_t& v : values) {
-        while (pos < size && (std::strchr(" \t\r\n\v\f", d[pos]) != nullptr || d[pos] == '#')) {
+        while (pos < size && (IsBlank(d[pos]) || d[pos] == '#')) {
             if (d[pos] == '#')
                 while (pos < size && d[pos] != '\n' && d[pos] != '\r') ++pos;
             else
@@ -110,8 +118,13 @@ bool InspectPnm(const uint8_t* d, size_t size, HeaderFacts& facts) {
             facts.complete = false;
             return true;
         }
-        while (pos < size && d[pos] >= '0' && d[pos] <= '9' && v < 1000000000ull)
-            v = v * 10 + (d[pos++] - '0');
+        // stb_image's own number reader overflows on long digit runs; no valid header has them.
+        size_t digits = 0;
+        while (pos < size && d[pos] >= '0' && d[pos] <= '9' && ++digits <= 6) v = v * 10 + (d[pos++] - '0');
+        if (digits > 6) {
+            facts.complete = false;
+            return true;
+        }
     }
     ++pos; // the single blank before the samples
     // 16-bit samples (maximum above 255) are refused: this stb_image version converts them to
@@ -184,11 +197,12 @@ D3DFORMAT FormatOfChannels(ImageFileKind kind, int channels) {
 }
 
 ImageStatus ProbeStb(const uint8_t* data, size_t size, ImageDescription& out, const ImageLimits& limits) {
+    // Our header checks run first, so stb never sees a file they refuse.
     HeaderFacts facts = Inspect(data, size);
+    if (!facts.complete) return ImageStatus::InvalidData;
     uint32_t w = 0, h = 0;
     int channels = 0;
-    if (!StbProbe(data, size, w, h, channels)) return ImageStatus::InvalidData;
-    if (!facts.complete || !WithinLimits(w, h, limits)) return ImageStatus::InvalidData;
+    if (!StbProbe(data, size, w, h, channels) || !WithinLimits(w, h, limits)) return ImageStatus::InvalidData;
     out.width = w;
     out.height = h;
     out.mipLevels = 1;

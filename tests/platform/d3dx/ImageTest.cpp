@@ -159,7 +159,11 @@ TEST(ImageHostile, OversizedAndMeaninglessFilesAreRefused) {
     // 16-bit PGM samples: found by the fuzzer to make stb_image read past its buffer.
     Bytes pgm16 = {'P', '5', '\n', '3', ' ', '2', '\n', '2', '5', '7', '\n'};
     pgm16.resize(pgm16.size() + 12, 0x9F);
-    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text, &pgm16}) {
+    // A digit run that overflows stb_image's number reader (also found by the fuzzer).
+    std::string longNumber = "P6 2 55555555555\n255\n";
+    Bytes ppmLong(longNumber.begin(), longNumber.end());
+    ppmLong.resize(ppmLong.size() + 64, 1);
+    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text, &pgm16, &ppmLong}) {
         DecodedImage image;
         EXPECT_EQ(DecodeImage(file->data(), file->size(), image), ImageStatus::InvalidData);
     }
