@@ -21,18 +21,30 @@ protected:
 // One blend factor of Direct3D for the colour channel c (0..2) or alpha (3).
 float Factor(DWORD blend, const float s[4], const float d[4], int c) {
     switch (blend) {
-    case D3DBLEND_ZERO: return 0;
-    case D3DBLEND_ONE: return 1;
-    case D3DBLEND_SRCCOLOR: return s[c];
-    case D3DBLEND_INVSRCCOLOR: return 1 - s[c];
-    case D3DBLEND_SRCALPHA: return s[3];
-    case D3DBLEND_INVSRCALPHA: return 1 - s[3];
-    case D3DBLEND_DESTALPHA: return d[3];
-    case D3DBLEND_INVDESTALPHA: return 1 - d[3];
-    case D3DBLEND_DESTCOLOR: return d[c];
-    case D3DBLEND_INVDESTCOLOR: return 1 - d[c];
-    case D3DBLEND_SRCALPHASAT: return c == 3 ? 1 : std::min(s[3], 1 - d[3]);
-    default: return 0;
+    case D3DBLEND_ZERO:
+        return 0;
+    case D3DBLEND_ONE:
+        return 1;
+    case D3DBLEND_SRCCOLOR:
+        return s[c];
+    case D3DBLEND_INVSRCCOLOR:
+        return 1 - s[c];
+    case D3DBLEND_SRCALPHA:
+        return s[3];
+    case D3DBLEND_INVSRCALPHA:
+        return 1 - s[3];
+    case D3DBLEND_DESTALPHA:
+        return d[3];
+    case D3DBLEND_INVDESTALPHA:
+        return 1 - d[3];
+    case D3DBLEND_DESTCOLOR:
+        return d[c];
+    case D3DBLEND_INVDESTCOLOR:
+        return 1 - d[c];
+    case D3DBLEND_SRCALPHASAT:
+        return c == 3 ? 1 : std::min(s[3], 1 - d[3]);
+    default:
+        return 0;
     }
 }
 
