@@ -1,0 +1,147 @@
+// Vertex blending with world-matrix palettes, and the program cache.
+
+#include "GlTestDevice.h"
+
+#include "platform/d3d8/GlPipeline.h"
+
+namespace {
+
+class GlTransformTest : public GlDeviceTest {
+protected:
+    void SetUp() override {
+        GlDeviceTest::SetUp();
+        SetPerspective();
+        Device()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+    // Column of the lit pixels' centre on row 32, -1 when none is lit.
+    int LitColumn() {
+        const std::vector<D3DCOLOR> p = Pixels();
+        int first = -1, last = -1;
+        for (int x = 0; x < 64; ++x)
+            if (p[32 * 64 + x] & 0xFFFFFF) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        return first < 0 ? -1 : (first + last) / 2;
+    }
+};
+
+// A square of half size 1 at z = 10 around x = 0: the frame centre, 6.4 pixels wide.
+template <class V> void Square(V (&v)[4], float z) {
+    const float xs[4] = {-1, 1, -1, 1}, ys[4] = {1, 1, -1, -1};
+    for (int i = 0; i < 4; ++i) {
+        v[i].x = xs[i];
+        v[i].y = ys[i];
+        v[i].z = z;
+    }
+}
+
+struct BlendVertex {
+    float x, y, z;
+    float weight;
+    D3DCOLOR diffuse;
+};
+
+struct IndexedVertex {
+    float x, y, z;
+    float weight;
+    DWORD indices; // byte 0: first matrix, byte 1: second
+    D3DCOLOR diffuse;
+};
+
+TEST_F(GlTransformTest, TwoMatrixBlendingMixesPositionsByWeight) {
+    const D3DMATRIX left = Translation(-5, 0, 0), right = Translation(5, 0, 0);
+    Device()->SetTransform(D3DTS_WORLDMATRIX(0), &left);
+    Device()->SetTransform(D3DTS_WORLDMATRIX(1), &right);
+    Device()->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
+    // x = w * (x - 5) + (1 - w) * (x + 5): w 1 lands at -5 (NDC -0.5, pixel 16), w 0 at +5 (pixel 48).
+    const struct {
+        float weight;
+        int column;
+    } cases[] = {{1.0f, 16}, {0.0f, 48}, {0.5f, 32}, {0.75f, 24}};
+    for (const auto& c : cases) {
+        BlendVertex v[4];
+        Square(v, 10);
+        for (BlendVertex& b : v) {
+            b.weight = c.weight;
+            b.diffuse = 0xFFFFFFFF;
+        }
+        Begin();
+        Device()->SetVertexShader(D3DFVF_XYZB1 | D3DFVF_DIFFUSE);
+        ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(BlendVertex)), D3D_OK);
+        End();
+        EXPECT_NEAR(LitColumn(), c.column, 1) << "weight " << c.weight;
+    }
+    // Blending off: world matrix 0 alone.
+    Device()->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_DISABLE);
+    BlendVertex v[4];
+    Square(v, 10);
+    for (BlendVertex& b : v) {
+        b.weight = 0.0f;
+        b.diffuse = 0xFFFFFFFF;
+    }
+    Begin();
+    ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(BlendVertex)), D3D_OK);
+    End();
+    EXPECT_NEAR(LitColumn(), 16, 1);
+}
+
+TEST_F(GlTransformTest, IndexedBlendingPicksPaletteEntries) {
+    const D3DMATRIX left = Translation(-5, 0, 0), right = Translation(5, 0, 0), far = Translation(0, 0, 1000);
+    Device()->SetTransform(D3DTS_WORLDMATRIX(0), &far); // would hide the square if used
+    Device()->SetTransform(D3DTS_WORLDMATRIX(1), &far);
+    Device()->SetTransform(D3DTS_WORLDMATRIX(7), &left);
+    Device()->SetTransform(D3DTS_WORLDMATRIX(200), &right);
+    Device()->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
+    Device()->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE);
+    for (const auto& c : {std::pair{1.0f, 16}, std::pair{0.0f, 48}, std::pair{0.25f, 40}}) {
+        IndexedVertex v[4];
+        Square(v, 10);
+        for (IndexedVertex& b : v) {
+            b.weight = c.first;
+            b.indices = 7 | (200 << 8);
+            b.diffuse = 0xFFFFFFFF;
+        }
+        Begin();
+        Device()->SetVertexShader(D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_DIFFUSE);
+        ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(IndexedVertex)), D3D_OK);
+        End();
+        EXPECT_NEAR(LitColumn(), c.second, 1) << "weight " << c.first;
+    }
+}
+
+TEST(GlPipelineKeyTest, UnusedStagesAndLightsDoNotSplitPrograms) {
+    DWORD rs[D3DRS_MAX] = {};
+    DWORD tss[D3DTSS_MAXSTAGES][D3DTSS_MAX] = {};
+    for (auto& stage : tss) stage[D3DTSS_COLOROP] = D3DTOP_DISABLE;
+    tss[0][D3DTSS_COLOROP] = D3DTOP_MODULATE;
+    FvfLayout layout{};
+    ASSERT_TRUE(DecodeFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, &layout));
+    GlPipelineInputs in{};
+    in.renderStates = rs;
+    in.stageStates = tss;
+    in.layout = &layout;
+    GlShaderKey a{}, b{};
+    GlPipeline::BuildKey(in, &a);
+    // States of a stage after the first disabled one, and lights while lighting is off, change nothing.
+    tss[2][D3DTSS_COLOROP] = D3DTOP_ADD;
+    tss[2][D3DTSS_TEXCOORDINDEX] = 3;
+    D3DLIGHT8 light{};
+    light.Type = D3DLIGHT_SPOT;
+    const D3DLIGHT8* lights[1] = {&light};
+    in.activeLights = lights;
+    in.activeLightCount = 1;
+    GlPipeline::BuildKey(in, &b);
+    EXPECT_TRUE(a == b);
+    // With lighting on the spot light shapes the program.
+    rs[D3DRS_LIGHTING] = TRUE;
+    GlPipeline::BuildKey(in, &b);
+    EXPECT_FALSE(a == b);
+    EXPECT_EQ(b.lightType[0], D3DLIGHT_SPOT);
+    // Pre-transformed vertices are never lit.
+    ASSERT_TRUE(DecodeFvf(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, &layout));
+    GlPipeline::BuildKey(in, &b);
+    EXPECT_EQ(b.lighting, 0);
+}
+
+} // namespace
