@@ -73,6 +73,12 @@ bool InspectBmp(const uint8_t* d, size_t size, HeaderFacts& facts) {
 
 bool InspectTga(const uint8_t* d, size_t size, HeaderFacts& facts) {
     if (size < 18) return false;
+    // A colour-map type other than 0 or 1 is no TGA; refusing it also keeps stb from taking
+    // such a file for a JPEG whose start marker follows fill bytes.
+    if (d[1] > 1) {
+        facts.complete = false;
+        return true;
+    }
     uint32_t type = d[2], bpp = d[16];
     facts.kind = ImageFileKind::Tga;
     uint32_t base = type & ~8u; // 1 palette, 2 colour, 3 grey; +8 run-length coded
@@ -139,17 +145,57 @@ bool InspectPnm(const uint8_t* d, size_t size, HeaderFacts& facts) {
     return true;
 }
 
-// A JPEG stream ends with the EOI marker; a file cut before it is refused rather than decoded
-// with invented data.
+// Huffman tables of one DHT segment [p, end): each holds at most 256 codes. stb_image 2.27
+// writes past its table for more (found by the fuzzer).
+bool HuffmanTablesValid(const uint8_t* p, const uint8_t* end) {
+    while (p < end) {
+        if (end - p < 17) return false;
+        size_t codes = 0;
+        for (int i = 1; i <= 16; ++i) codes += p[i];
+        if (codes > 256 || static_cast<size_t>(end - p) < 17 + codes) return false;
+        p += 17 + codes;
+    }
+    return true;
+}
+
+// Walks a JPEG stream marker by marker (stepping over entropy-coded data) up to EOI: a file
+// cut before EOI is refused rather than decoded with invented data, and every Huffman table
+// is checked before stb reads it.
 bool InspectJpg(const uint8_t* d, size_t size, HeaderFacts& facts) {
     if (size < 3 || d[0] != 0xFF || d[1] != 0xD8 || d[2] != 0xFF) return false;
     facts.kind = ImageFileKind::Jpg;
     facts.complete = false;
-    for (size_t i = size - 1; i >= 3; --i) {
-        if (d[i - 1] == 0xFF && d[i] == 0xD9) {
-            facts.complete = true;
-            break;
+    size_t pos = 2;
+    bool inScan = false;
+    while (pos + 1 < size) {
+        if (d[pos] != 0xFF) {
+            if (!inScan) return true; // garbage between segments
+            ++pos;
+            continue;
         }
+        uint8_t marker = d[pos + 1];
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (inScan && (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7))) { // stuffed byte, restart
+            pos += 2;
+            continue;
+        }
+        if (marker == 0xD9) {
+            facts.complete = true;
+            return true;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        if (pos + 4 > size) return true;
+        size_t length = (static_cast<size_t>(d[pos + 2]) << 8) | d[pos + 3];
+        if (length < 2 || length > size - pos - 2) return true;
+        if (marker == 0xC4 && !HuffmanTablesValid(d + pos + 4, d + pos + 2 + length)) return true;
+        inScan = marker == 0xDA;
+        pos += 2 + length;
     }
     return true;
 }

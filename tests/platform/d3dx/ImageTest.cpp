@@ -163,7 +163,20 @@ TEST(ImageHostile, OversizedAndMeaninglessFilesAreRefused) {
     std::string longNumber = "P6 2 55555555555\n255\n";
     Bytes ppmLong(longNumber.begin(), longNumber.end());
     ppmLong.resize(ppmLong.size() + 64, 1);
-    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text, &pgm16, &ppmLong}) {
+    // A JPEG Huffman table with more than 256 codes (stb writes past its table for it) and a
+    // JPEG start marker behind fill bytes, which stb would accept.
+    PixelImage grey;
+    ASSERT_TRUE(MakePixelImage(grey, 8, 8, 0xFF808080));
+    Bytes badTable;
+    ASSERT_TRUE(StbEncodeJpg(grey, 90, badTable));
+    size_t dht = 2;
+    while (dht + 1 < badTable.size() && !(badTable[dht] == 0xFF && badTable[dht + 1] == 0xC4)) ++dht;
+    ASSERT_LT(dht + 6, badTable.size());
+    badTable[dht + 5] = 200; // code counts of the first table
+    badTable[dht + 6] = 200;
+    Bytes filled(13, 0xFF);
+    filled.insert(filled.end(), badTable.begin(), badTable.end());
+    for (const Bytes* file : {&hugeBmp, &wideBmp, &wideTga, &text, &pgm16, &ppmLong, &badTable, &filled}) {
         DecodedImage image;
         EXPECT_EQ(DecodeImage(file->data(), file->size(), image), ImageStatus::InvalidData);
     }
