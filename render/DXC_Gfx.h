@@ -13,6 +13,7 @@
 class DXC_Texture;
 class DXC_Surface;
 class DXC_Font;
+class DXC_Light;
 class DXC_PrintfContainer;
 class DXC_VertexShader;
 class DXC_MultiVertexShader;
@@ -171,7 +172,7 @@ public:
     PointParameters& GetPointParameters() { return pointParameters; }
     DWORD GetAddressU(DWORD stage) const { return stageCache[stage & 7].addressU; }
     DWORD GetAddressV(DWORD stage) const { return stageCache[stage & 7].addressV; }
-    int32_t GetRenderSource(DWORD stage) const { return stageCache[stage & 7].renderSource; }
+    int32_t GetRenderSource(DWORD stage) const { return rememberedRenderSource[stage & 7]; }
     const D3DXMATRIX& GetTextureMatrix(int32_t stage) const { return textureMatrix[stage & 7]; }
     const D3DXMATRIX& GetWorldMatrix(int32_t index) const { return worldMatrix[index & 255]; }
 
@@ -219,6 +220,8 @@ public:
     // A light whose unset flag is 1 has no type and is not set (result 0). An index above 8
     // is skipped with one warning per run.
     int32_t SetLight(int32_t index, const D3DLIGHT8& light, int32_t unset = 0);
+    // Brings the scene light's record up to date and sets it.
+    int32_t SetLight(int32_t index, DXC_Light* light);
     int32_t EnableLight(int32_t index, int32_t flag);
     // Writes prefix + counter + ".bmp" from the presented frame; the counter rises on every call.
     void ScreenShot(const char* prefix = "ScreenShot", int32_t imageFormat = 0, const RECT* rect = nullptr);
@@ -227,6 +230,8 @@ public:
     void SetFontLayout(DXC_Font* font, float sizeFactor, D3DCOLOR color, float extraAdvance,
                        float extraLineSpacing, float baselineFactor);
     void SetFont(DXC_Font* font);
+    // Takes ownership of the start-up font (deleted before the graphics object) and makes it current.
+    void AdoptFont(DXC_Font* font);
     DXC_Font* GetFont() const { return currentFont; }
     DXC_PrintfContainer* GetPrintfContainer() const { return printfContainer; }
     // Formats into the scratch buffer and draws at (x, y). The Style form draws with the
@@ -273,9 +278,11 @@ private:
         DWORD colorOp, colorArg1, colorArg2, addressU, addressV, texCoordIndex, transformFlags;
         int32_t renderSource;
         IDirect3DBaseTexture8* texture;
+        int32_t textureKnown; // 0 until a texture (or none) was bound since the last reset
     };
 
     void Construct(IDirect3D8* created);
+    void SetInitialState();
     void BuildPresentParameters();
     void BuildImmediateLists();
     void ReleaseRenderTargets();
@@ -299,6 +306,8 @@ private:
     int32_t vsync = 0;
     int32_t hardwareVertexProcessing = 0;
     int32_t hasZBuffer = 1;
+    UINT headlessWidth = 0; // windowed without window: the off-screen frame size
+    UINT headlessHeight = 0;
     D3DPRESENT_PARAMETERS presentParameters = {};
     RECT windowRect = {};
     D3DVIEWPORT8 viewport = {};
@@ -334,6 +343,7 @@ private:
     DXC_VertexListTemp<DXC_PointVertex>* pointList = nullptr;
     DXC_PrintfContainer* printfContainer = nullptr;
     DXC_Font* currentFont = nullptr;
+    DXC_Font* builtInFont = nullptr; // made by InitGraphics, deleted before the graphics object
     char* scratch = nullptr;
     int32_t screenShotCounter = 0;
     int32_t lightIndexWarned = 0;
@@ -373,6 +383,9 @@ private:
     int32_t zWrite = 1;
     int32_t zBufferMode = 0;
     int32_t zSuspendCount = 0;
+    DWORD rememberedAddressU = D3DTADDRESS_WRAP; // stage 0
+    DWORD rememberedAddressV = D3DTADDRESS_WRAP;
+    int32_t rememberedRenderSource[Stages] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
     // Skinning
     DXC_VertexShader* activeShader = nullptr;

@@ -2,24 +2,25 @@
 
 #include <cstdint>
 
-#include "foundation/ErrorReport.h"
 #include "platform/d3d8/D3D8.h"
 #include "platform/d3dx/D3DXMath.h"
 #include "render/DXC_RenderState.h"
 #include "render/DXC_Vertex.h"
 #include "render/DXC_VertexFormat.h"
+#include "scene/Object3d.h"
 
 // A vertex list: one vertex buffer of a fixed vertex format with its primitive type. The
 // graphics object creates, fills and draws lists (DXC_Gfx::CreateVertexList, DrawVertexList).
-// Each list carries a transform that becomes world matrix 0 when it is drawn.
-class DXC_VertexListBase : public DXC_Base {
+// A list is a scene object: its world matrix (worldTM) becomes world matrix 0 when it is drawn.
+class DXC_VertexListBase : public DXC_3dObject {
 public:
     DXC_VertexListBase() { SetObjectName("DXC_VertexListBase"); }
+    // Lists report under their class name, not a scene name.
+    using DXC_Base::Error;
+    using DXC_Base::Warning;
 
     void SetFormat(DWORD formatBits) { format.Set(formatBits); }
     const VertexFormat& GetFormat() const { return format; }
-
-    D3DXMATRIX transform = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 protected:
     VertexFormat format;

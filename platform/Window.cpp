@@ -1,0 +1,88 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "platform/MessageBox.h"
+
+namespace {
+
+// SDL's video part, started once for the process; the drivers that draw nowhere do not count
+// as a display.
+bool StartVideo() {
+    static const bool started = [] {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0 ||
+            SDL_GetNumVideoDisplays() < 1) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return false;
+        }
+        return true;
+    }();
+    return started;
+}
+
+} // namespace
+
+bool DisplayAvailable() {
+    return StartVideo();
+}
+
+std::unique_ptr<PlatformWindow> PlatformWindow::Create(const WindowOptions& options, std::string* error) {
+    std::string ignored;
+    std::string& message = error ? *error : ignored;
+    if (!StartVideo()) {
+        message = "no display available";
+        return nullptr;
+    }
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    int x = SDL_WINDOWPOS_UNDEFINED, y = SDL_WINDOWPOS_UNDEFINED;
+    if (options.fullScreen) {
+        const int display =
+            options.display >= 0 && options.display < SDL_GetNumVideoDisplays() ? options.display : 0;
+        x = y = SDL_WINDOWPOS_UNDEFINED_DISPLAY(display);
+        flags |= SDL_WINDOW_FULLSCREEN;
+    } else if (options.resizable) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+    const int width = options.width > 0 ? options.width : 1;
+    const int height = options.height > 0 ? options.height : 1;
+    SDL_Window* window = SDL_CreateWindow(options.title.c_str(), x, y, width, height, flags);
+    if (!window) {
+        message = std::string("SDL_CreateWindow failed: ") + SDL_GetError();
+        return nullptr;
+    }
+    SDL_PumpEvents(); // let the window system map the window before its size is read
+    return std::unique_ptr<PlatformWindow>(new PlatformWindow(window, options.menu && !options.fullScreen));
+}
+
+PlatformWindow::~PlatformWindow() {
+    if (presentsBoxes_) SetMessageBoxPresenter(nullptr);
+    SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
+}
+
+void PlatformWindow::GetClientSize(int* width, int* height) const {
+    GetWindowClientSize(window_, width, height);
+}
+
+void GetWindowClientSize(void* window, int* width, int* height) {
+    *width = 0;
+    *height = 0;
+    if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), width, height);
+}
+
+void WaitForWindowEvents() {
+    SDL_PumpEvents();
+    SDL_Delay(10);
+}
+
+void PlatformWindow::ShowMessageBoxes() {
+    SDL_Window* owner = static_cast<SDL_Window*>(window_);
+    SetMessageBoxPresenter([owner](const char* caption, const char* text) {
+        SDL_ShowCursor(SDL_ENABLE);
+        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owner) == 0;
+    });
+    presentsBoxes_ = true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+// The program's main window (an SDL2 window prepared for OpenGL) and the services that need
+// the window system: whether a display exists, client sizes, waiting for events, and message
+// boxes shown by the window system. The window handle handed to the graphics device (HWND)
+// is the SDL window.
+
+struct WindowOptions {
+    std::string title = "ViewKZV";
+    int width = 640;
+    int height = 480;
+    bool fullScreen = false;
+    int display = 0;       // full screen only: the display (adapter) that shows the window
+    bool resizable = true; // windowed: sizing border and maximise box
+    bool menu = true;      // the window has a menu bar
+};
+
+class PlatformWindow {
+public:
+    // Null when the window cannot be made; error then says why.
+    static std::unique_ptr<PlatformWindow> Create(const WindowOptions& options, std::string* error);
+    ~PlatformWindow();
+    PlatformWindow(const PlatformWindow&) = delete;
+    PlatformWindow& operator=(const PlatformWindow&) = delete;
+
+    // The handle the Direct3D layer takes as device window (SDL_Window*).
+    void* Handle() const { return window_; }
+    void GetClientSize(int* width, int* height) const;
+    bool HasMenu() const { return menu_; }
+    // Routes ShowMessageBox to the window system's own dialog, owned by this window, until the
+    // window is destroyed. A dialog that cannot be shown sends the text to standard error.
+    void ShowMessageBoxes();
+
+private:
+    PlatformWindow(void* window, bool menu) : window_(window), menu_(menu) {}
+    void* window_;
+    bool menu_;
+    bool presentsBoxes_ = false;
+};
+
+// True when a window system with at least one display can be reached. The answer is found
+// once; later calls repeat it.
+bool DisplayAvailable();
+
+// Client-area size of a window handle; 0 x 0 for a null handle.
+void GetWindowClientSize(void* window, int* width, int* height);
+
+// Gives the window system a moment: processes its pending work and sleeps briefly. Used while
+// waiting for a lost device to come back.
+void WaitForWindowEvents();

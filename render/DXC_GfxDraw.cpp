@@ -1,0 +1,96 @@
+// Vertex lists and their drawing.
+#include "render/DXC_Gfx.h"
+
+#include <cstdio>
+
+#include "platform/d3d8/ErrorText.h"
+#include "render/DXC_TextureAccess.h"
+
+namespace {
+
+// Messages of the stream and index setters come from their callers.
+void FormatFailure(char* out, size_t size, const char* message, HRESULT code) {
+    std::snprintf(out, size, message, ErrorText(code));
+}
+
+} // namespace
+
+void DXC_Gfx::CreateVertexList(DXC_VertexList* list, int32_t count, int32_t usage, int32_t systemMemory) {
+    if (!list) Error("VertexList is NULL pointer");
+    list->Attach(nullptr, 0, 0);
+    DWORD flags = 0;
+    if (usage == -1)
+        flags = list->pointList ? D3DUSAGE_POINTS : 0;
+    else
+        flags = static_cast<DWORD>(usage);
+    if (!hardwareVertexProcessing || !CanProcessInHardware(list->GetFormat(), 0, 0))
+        flags |= D3DUSAGE_SOFTWAREPROCESSING;
+    const VertexFormat& format = list->GetFormat();
+    IDirect3DVertexBuffer8* buffer = nullptr;
+    const UINT length = static_cast<UINT>(count > 0 ? count : 0) * static_cast<UINT>(format.size);
+    result = device->CreateVertexBuffer(length, flags, format.fvf,
+                                        systemMemory ? D3DPOOL_SYSTEMMEM : D3DPOOL_MANAGED, &buffer);
+    if (FAILED(result)) Error("CreateVertexBuffer in CreateVertexList failed: %s", ErrorText(result));
+    list->Attach(buffer, count, (flags & D3DUSAGE_SOFTWAREPROCESSING) ? 0 : 1);
+}
+
+void DXC_Gfx::DrawVertexList(DXC_VertexList* list, int32_t first, int32_t count) {
+    if (!list) Error("VertexList is NULL pointer");
+    if (count == 0) return;
+    if (count == -1) count = list->GetPrimitiveCount();
+    if (count > list->GetPrimitiveCount() || count < 0)
+        Error("Number of elements in DrawTriangleList too high! (%i)", count);
+    SetSoftwareVertexProcessing(list->IsHardware() ? 0 : 1);
+    SetWorldMatrix(0, list->worldTM);
+    if (list->pointList) ApplyPointParameters(list->pointParameters, list->IsHardware());
+    const VertexFormat& format = list->GetFormat();
+    SetStreamSource(0, list->GetBuffer(), static_cast<UINT>(format.size),
+                    "SetStreamSource in DrawVertexList failed: %s");
+    SelectVertexProcessing(format.fvf);
+    result = device->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(list->GetPrimitiveType()),
+                                   static_cast<UINT>(first), static_cast<UINT>(count));
+    if (FAILED(result)) Error("DrawPrimitive in DrawTriangleList failed: %s", ErrorText(result));
+}
+
+void DXC_Gfx::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride, const char* message) {
+    result = device->SetStreamSource(stream, buffer, stride);
+    if (FAILED(result)) {
+        char text[256];
+        FormatFailure(text, sizeof text, message, result);
+        Error("%s", text);
+    }
+    if (stream < Stages) {
+        streamBuffer[stream] = buffer;
+        streamStride[stream] = stride;
+    }
+}
+
+void DXC_Gfx::SetIndices(IDirect3DIndexBuffer8* indices, const char* message) {
+    result = device->SetIndices(indices, 0);
+    if (FAILED(result)) {
+        char text[256];
+        FormatFailure(text, sizeof text, message, result);
+        Error("%s", text);
+    }
+    indexBuffer = indices;
+}
+
+void DXC_Gfx::SetVertexFormat(DWORD fvf) {
+    if (currentFormat == fvf && currentShader == 0) return;
+    result = device->SetVertexShader(fvf);
+    if (FAILED(result)) Error("Failed to set vertex shader: %s", ErrorText(result));
+    currentFormat = fvf;
+    currentShader = 0;
+}
+
+void DXC_Gfx::SelectVertexProcessing(DWORD fvf) {
+    if (DXC_VertexShader* shader = lastTexture ? TextureVertexShader(lastTexture) : nullptr) {
+        SetVertexShaderObject(shader);
+        return;
+    }
+    if (activeMultiShader) {
+        SelectVertexShader(activeMultiShader, fvf);
+        return;
+    }
+    SetVertexFormat(fvf);
+}

@@ -1,0 +1,39 @@
+// The start-up and shut-down of the graphics.
+#include "render/DXC_Gfx.h"
+
+#include "render/DXC_Font.h"
+
+void InitGraphics(HWND window, const GraphicsOptions& options) {
+    g_Gfx = new DXC_Gfx();
+    DXC_Gfx& gfx = *g_Gfx;
+    DXC_Font* font = new DXC_Font();
+    gfx.AdoptFont(font);
+
+    D3DDISPLAYMODE mode{};
+    mode.Width = static_cast<UINT>(options.width > 0 ? options.width : 0);
+    mode.Height = static_cast<UINT>(options.height > 0 ? options.height : 0);
+    mode.RefreshRate = static_cast<UINT>(options.refreshRate > 0 ? options.refreshRate : 0);
+    mode.Format = options.bitsPerPixel == 32 ? D3DFMT_A8R8G8B8 : D3DFMT_R5G6B5;
+    if (options.windowed) {
+        // A window gives the size; without one (headless) the requested size does.
+        gfx.InitDevice(window, 1, window ? nullptr : &mode, 16, options.vsync,
+                       options.hardwareVertexProcessing, options.referenceRasteriser);
+    } else {
+        gfx.SelectAdapter(options.adapter);
+        if (!gfx.CheckDisplayMode(&mode)) gfx.Error("Display mode not supported by your video card!");
+        gfx.InitDevice(window, 0, &mode, 16, options.vsync, options.hardwareVertexProcessing,
+                       options.referenceRasteriser);
+    }
+    gfx.hardwareSkinning = options.hardwareSkinning;
+
+    gfx.BuildDefaultFont(font, 0xFF96DCFF, 0xFF006473);
+    gfx.SetFont(font);
+    gfx.SetFontLayout(font, 4.0f, font->color, -999.0f, -999.0f, font->baselineFactor);
+}
+
+void ShutdownGraphics() {
+    if (!g_Gfx) return;
+    g_Gfx->AdoptFont(nullptr);
+    delete g_Gfx;
+    g_Gfx = nullptr;
+}
