@@ -156,3 +156,30 @@ TEST_F(GlRasterTest, PresentKeepsTheFrameForGetFrontBuffer) {
 }
 
 } // namespace
+
+namespace {
+
+// The reference-rasteriser request is served by Mesa's software rasteriser beside the
+// default device; both draw in the same process.
+TEST_F(GlRasterTest, ReferenceDeviceDrawsBesideTheDefaultDevice) {
+    D3DPRESENT_PARAMETERS p = PresentParameters();
+    IDirect3DDevice8* reference = nullptr;
+    ASSERT_EQ(Direct3D()->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
+                                       D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &reference),
+              D3D_OK);
+    ASSERT_EQ(reference->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
+    IDirect3DSurface8* back = nullptr;
+    ASSERT_EQ(reference->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(*static_cast<const D3DCOLOR*>(locked.pBits), 0xFF336699u);
+    back->UnlockRect();
+    back->Release();
+    reference->Release();
+    // The default device still draws after the other one is gone.
+    Begin(0xFF00FF00);
+    End();
+    EXPECT_EQ(Pixel(0, 0), 0xFF00FF00u);
+}
+
+} // namespace
