@@ -40,6 +40,8 @@ void GlDevice::ApplyRaster() {
 HRESULT GlDevice::ClearTargets(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                                DWORD stencil) {
     if (!MakeContextCurrent()) return D3DERR_DEVICELOST;
+    // Frames are drawn into the back buffer only; other render targets are refused, not ignored.
+    if (CurrentRenderTarget() != BackBufferSurface()) return D3DERR_INVALIDCALL;
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFrame_.Fbo());
     const bool depth = (flags & D3DCLEAR_ZBUFFER) && CurrentDepthStencil() && backFrame_.HasDepth();
     const bool stencilToo = (flags & D3DCLEAR_STENCIL) && CurrentDepthStencil() && backFrame_.HasStencil();
@@ -130,6 +132,7 @@ HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
     if (!MakeContextCurrent()) return D3DERR_DEVICELOST;
     // Only fixed-function vertex formats: the GL device runs no Direct3D shader programs.
     if (IsVertexShaderHandle(r.vertexShader)) return D3DERR_INVALIDCALL;
+    if (CurrentRenderTarget() != BackBufferSurface()) return D3DERR_INVALIDCALL;
     if (r.vertexShader != layoutFvf_) {
         if (!DecodeFvf(r.vertexShader, &layout_) || !layout_.hasPosition) {
             layoutFvf_ = ~0u;
