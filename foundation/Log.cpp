@@ -15,7 +15,6 @@ namespace {
 struct LogState {
     int32_t entries = 0;
     double startTime = 0.0;
-    bool started = false;
     std::string directory;
     LogObserver observer;
 };
@@ -36,10 +35,9 @@ int FreeMegabytes() {
 void LogMessageV(const char* format, va_list args) {
     LogState& log = State();
     if (log.entries >= MaxLogEntries) return;
-    if (!log.started) {
-        log.started = true;
-        log.startTime = GetPerformanceTime();
-    }
+    // The clock starts with the first entry written: an entry lost to an unwritable file
+    // does not count, so the first line of the file always reads 0.00.
+    if (log.entries == 0) log.startTime = GetPerformanceTime();
     const int freeMb = FreeMegabytes();
     if (log.directory.empty()) log.directory = GetWorkingDirectory();
 
@@ -81,7 +79,6 @@ void ResetLogState() {
     LogState& log = State();
     log.entries = 0;
     log.startTime = 0.0;
-    log.started = false;
     log.directory.clear();
 }
 

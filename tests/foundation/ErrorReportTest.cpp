@@ -1,7 +1,9 @@
 #include "LogCapture.h"
 
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/SystemInfo.h"
@@ -81,6 +83,13 @@ TEST_F(LogTest, UnwritableFolderSkipsEntriesWithoutCountingThem) {
     LogMessage("lost");
     EXPECT_EQ(GetLogEntryCount(), 0);
     EXPECT_EQ(entries, std::vector<std::string>{"lost"}); // the observer still sees it
+    // The entry that is finally written is the first of the run: its clock reads 0.00.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SetLogDirectory(dir.string());
+    LogMessage("written");
+    const auto lines = FileLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("written (Time:0.00, free sysmem:", 0), 0u) << lines[0];
 }
 
 TEST_F(LogTest, OverlongTextIsCutSafely) {
@@ -169,6 +178,14 @@ TEST_F(WarningTest, StopsAfterTheWarningLimitWithItsOwnNotice) {
     Reader r;
     r.Warning("still possible"); // the other base counts on its own
     EXPECT_EQ(entries.back(), "Warning:KZVLoader: still possible");
+    for (int i = 1; i < MaxWarningLines - 1; ++i) r.Warning("r%i", i);
+    ResetLogState();
+    SetLogDirectory(dir.string());
+    entries.clear();
+    r.Warning("last");
+    r.Warning("beyond");
+    EXPECT_EQ(entries, (std::vector<std::string>{"Warning:KZVLoader: last",
+                                                 "ErrorClass: Maximum number of warnings reached!"}));
 }
 
 TEST_F(WarningTest, LongMessagesAndLinesAreCut) {
