@@ -1,6 +1,7 @@
 #include "foundation/ConfigFileReader.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,13 @@ int32_t ConfigFileReader::ReadFile() {
     for (;;) {
         const size_t n = std::fread(chunk, 1, sizeof chunk, f);
         content.insert(content.end(), chunk, chunk + n);
+        // Line offsets are 32-bit: a larger file is refused before it fills the memory.
+        if (content.size() > static_cast<size_t>(INT32_MAX)) {
+            std::fclose(f);
+            content.clear();
+            SetErrorText("File %s too big", fileName.Text());
+            return TooManyLines;
+        }
         if (n < sizeof chunk) {
             ok = !std::ferror(f);
             break;
@@ -177,6 +185,11 @@ int32_t ConfigFileReader::IndexEntries() {
 
 int32_t ConfigFileReader::BuildDescIndex() {
     if (descKey.IsEmpty()) return Opened;
+    // The index reports with this reader's throw setting, so that a reader that does not
+    // throw gets its result code also for a value the index cannot file (an empty value, or
+    // one beginning with a character outside 32..127); the index has logged why.
+    descIndex.SetThrowFlag(GetThrowFlag());
+    descIndex.ClearErrorFlag();
     String value;
     for (int32_t e = 0; e < GetEntryCount(); ++e) {
         if (LocalValue(descKey.Text(), value, e) != ValueFound) {
@@ -184,6 +197,7 @@ int32_t ConfigFileReader::BuildDescIndex() {
             return BadDescIndex;
         }
         DescEntry* entry = descIndex.Insert(value);
+        if (!entry && descIndex.GetErrorFlag()) return BadDescIndex;
         if (!entry) {
             Error("'desc' entry in '%s' (%i) not unique: '%s'", fileName.Text(), e, value.Text());
             return BadDescIndex;
@@ -287,6 +301,7 @@ int32_t ConfigFileReader::Value(const char* key, String& out, int32_t entry, int
 
 int32_t ConfigFileReader::FindDesc(const char* value) {
     if (!value || !*value) return -1;
+    descIndex.SetThrowFlag(GetThrowFlag());
     const DescEntry* entry = descIndex.Find(value);
     return entry ? entry->entry : -1;
 }

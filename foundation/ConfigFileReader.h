@@ -21,7 +21,7 @@ public:
         Opened = 0,
         CannotOpen = 1,
         CannotRead = 2,
-        TooManyLines = 3,
+        TooManyLines = 3, // also a file beyond 2 GiB
         LineTooLong = 4,
         BadBlocks = 5,    // only when the reader does not throw
         BadDescIndex = 6, // only when the reader does not throw

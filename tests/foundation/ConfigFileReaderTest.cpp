@@ -178,6 +178,15 @@ TEST_F(ConfigFileReaderTest, DescIndexNeedsUniqueValues) {
     EXPECT_EQ(Load(r, "#\ndesc \"Same\"\n#\ndesc \"same\"\n"), 6);
     EXPECT_EQ(entries.back(), "Error:ConfigFileReader: 'desc' entry in '" + (dir / "test.cfg").string() +
                                   "' (1) not unique: 'same'");
+    // Values the index cannot file give the result code too, without an exception.
+    EXPECT_EQ(Load(r, "#\ndesc \"\"\n"), 6);
+    EXPECT_EQ(entries.back(), "Error:SearchTree: Empty name string");
+    EXPECT_EQ(Load(r, "#\ndesc \"ok\"\n#\ndesc \"\xe4rger\"\n"), 6);
+    EXPECT_EQ(entries.back(), "Error:SearchTree: Character in name string out of range: 228");
+    ASSERT_EQ(Load(r, "#\ndesc \"ok\"\n"), 0);
+    EXPECT_EQ(r.FindDesc("\xe4rger"), -1);
+    r.SetThrowFlag(1);
+    EXPECT_THROW(Load(r, "#\ndesc \"\"\n"), ErrorMsg);
 }
 
 TEST_F(ConfigFileReaderTest, ParentIsAskedFirst) {
