@@ -21,7 +21,9 @@ constexpr int32_t AppendFlag = 0x2000;   // keep the slots and sequence, fill th
 constexpr int32_t NoFilterFlag = 0x1000; // copy the image unscaled
 constexpr DWORD DefaultFormat = 0xFFFFFFFFu;
 
+// Sizes that are not positive stay as they are, for the device to refuse.
 int32_t NextPowerOfTwo(int32_t v) {
+    if (v <= 0) return v;
     int32_t p = 1;
     while (p < v && p < (1 << 30)) p <<= 1;
     return p;

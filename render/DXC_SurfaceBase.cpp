@@ -195,7 +195,8 @@ uint8_t* DXC_SurfaceBase::PixelAddress(int32_t x, int32_t y) {
 }
 
 uint32_t DXC_SurfaceBase::GetPixel(int32_t x, int32_t y) {
-    return readPixel ? readPixel(PixelAddress(x, y)) : 0;
+    const uint8_t* p = PixelAddress(x, y);
+    return readPixel(p);
 }
 
 void DXC_SurfaceBase::SetPixel(int32_t x, int32_t y, uint32_t argb) {

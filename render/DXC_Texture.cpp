@@ -252,6 +252,16 @@ void DXC_Texture::Copy(const DXC_Texture& source) {
     pivotY = source.pivotY;
     brightness = source.brightness;
     for (int32_t i = 0; i < 3; ++i) storedWords[i] = source.storedWords[i];
+    vertexShader.reset();
+    pixelShader.reset();
+    if (source.vertexShader) {
+        vertexShader = std::make_unique<DXC_VertexShader>(gfx);
+        vertexShader->CopyFrom(*source.vertexShader);
+    }
+    if (source.pixelShader) {
+        pixelShader = std::make_unique<DXC_PixelShader>(gfx);
+        pixelShader->CopyFrom(*source.pixelShader);
+    }
     if (gfx && gfx->GetDevice()) {
         EnsureQuad();
         FillQuad();

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "foundation/String.h"
 #include "platform/d3d8/D3D8.h"
 #include "platform/d3dx/D3DXMath.h"
 #include "render/DXC_SurfaceBase.h"
+#include "render/DXC_VertexShader.h"
 #include "scene/AnimatedTexture.h"
 #include "scene/TextMatrixAni.h"
 
@@ -99,8 +101,8 @@ public:
     // frames that fit stay and those beyond n are freed.
     void SetSequenceCount(int32_t n, int32_t keep);
     // Shares every slot texture and frame of source (one more user each in the texture list)
-    // and copies its names, matrices, uv animations, timing, placement and settings. The copy
-    // has its own quad buffer.
+    // and copies its names, matrices, uv animations, timing, placement, shaders and settings.
+    // The copy has its own quad buffer.
     void Copy(const DXC_Texture& source);
     // Puts a texture that the caller entered in the texture list into the current frame (with
     // a sequence) or the current slot, which must be empty.
@@ -165,6 +167,13 @@ public:
     // (curDir: %s)" and the slot stays empty.
     int32_t Read(File& file, const ReadOptions& options);
 
+    // Shaders drawn with the texture (none unless a caller sets them); a copy gets shader
+    // objects of its own that share the source's handles.
+    void SetVertexShader(std::unique_ptr<DXC_VertexShader> shader) { vertexShader = std::move(shader); }
+    void SetPixelShader(std::unique_ptr<DXC_PixelShader> shader) { pixelShader = std::move(shader); }
+    DXC_VertexShader* GetVertexShader() const { return vertexShader.get(); }
+    DXC_PixelShader* GetPixelShader() const { return pixelShader.get(); }
+
     int32_t videoSource = -1; // 0..15 when the image is a video source
     int32_t alphaTest = 0;    // draw with the alpha test on (pixels with alpha above 0 pass)
     float blendAmount = 0.0f;
@@ -193,4 +202,6 @@ private:
     IDirect3DDevice8* quadDevice = nullptr; // the device the quad belongs to
     IDirect3DTexture8* lockedTexture = nullptr;
     float brightness = 1.0f;
+    std::unique_ptr<DXC_VertexShader> vertexShader;
+    std::unique_ptr<DXC_PixelShader> pixelShader;
 };
