@@ -72,6 +72,7 @@ DXC_Gfx::~DXC_Gfx() {
     delete immediateQuad;
     delete pointList;
     delete backBuffer;
+    backBuffer = nullptr;
     ReleaseRenderTargets();
     SafeRelease(device);
     SafeRelease(direct3D);
@@ -360,10 +361,11 @@ void DXC_Gfx::ReadClientRect(RECT* rect) const {
 }
 
 int32_t DXC_Gfx::ResetDevice(const D3DDISPLAYMODE* newMode) {
-    int32_t wasLost = 0;
-    while (device->TestCooperativeLevel() == D3DERR_DEVICELOST) {
-        wasLost = 1;
+    HRESULT level = device->TestCooperativeLevel();
+    const int32_t wasLost = level == D3DERR_DEVICELOST || level == D3DERR_DEVICENOTRESET;
+    while (level == D3DERR_DEVICELOST) {
         WaitForWindowEvents();
+        level = device->TestCooperativeLevel();
     }
     ReleaseDefaultPoolResources();
     ReleaseRenderTargets();

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/ErrorReport.h"
+#include "platform/d3d8/RecordingDevice.h"
+#include "render/DXC_Gfx.h"
+
+// A graphics object on the recording device: windowed, off-screen at 640 x 480 with a 16-bit
+// z-buffer, as the viewer's start-up makes it.
+struct RecordingGfx {
+    explicit RecordingGfx(bool hardwareVertexProcessing = false,
+                          RecordingConfig config = DefaultRecordingConfig());
+    ~RecordingGfx();
+
+    RecordingDevice& Device() const { return *AsRecordingDevice(gfx->GetDevice()); }
+    // The calls recorded since the last Forget, one text line each.
+    std::vector<std::string> Calls() const;
+    void Forget() const { Device().ClearCalls(); }
+
+    DXC_Gfx* gfx = nullptr;
+};
+
+// Runs f and returns the message of the engine error it raised ("" when none was raised).
+template <class F> std::string GfxErrorOf(F f) {
+    try {
+        f();
+    } catch (const DXC_Error& e) {
+        return e.message;
+    }
+    return "";
+}
