@@ -32,7 +32,7 @@ protected:
         RecordingConfig config = DefaultRecordingConfig();
         AdjustConfig(config);
         gfx = new DXC_Gfx(CreateRecordingDirect3D8(config));
-        gfx->InitDevice(nullptr, 1, nullptr, 16, 0, 0, 0);
+        gfx->InitDevice(nullptr, 1, nullptr, 16, 0, HardwareVertexProcessing(), 0);
         device = AsRecordingDevice(gfx->GetDevice());
         ASSERT_NE(device, nullptr);
     }
@@ -49,6 +49,7 @@ protected:
     // Objects that must go before the graphics object.
     virtual void ReleaseObjects() {}
     virtual void AdjustConfig(RecordingConfig&) {}
+    virtual int32_t HardwareVertexProcessing() const { return 0; }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }
 
