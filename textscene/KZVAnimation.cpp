@@ -136,7 +136,9 @@ int32_t KZVLoader::ReadTmAnimation() {
             if (animationOwner) {
                 String nodeName;
                 if (!ScanStringName(nodeName) && !IsOwnNodeName(animationOwner, nodeName)) {
+                    // Keys given here replace any the target got from an earlier block.
                     animationTarget = TargetHelper(nodeName);
+                    FreeKeys(animationTarget);
                     if (pendingTargetName.IsEmpty()) pendingTargetName = nodeName;
                 }
             }

@@ -163,6 +163,8 @@ void KZVLoader::ClearLoadState() {
     meshInfos.clear();
     meshInfoByName.clear();
     meshInfoByObject.clear();
+    madeTargets.clear();
+    replaceKeysOf = nullptr;
     currentMesh = nullptr;
     animationTarget = nullptr;
     animationOwner = nullptr;
@@ -217,10 +219,10 @@ int32_t KZVLoader::ReadTopLevel(int32_t depth) {
         case KW_BONEOBJECT:
         case KW_HELPEROBJECT:
         case KW_TARGETOBJECT: {
-            DXC_3dObject* helper = scene->Helpers().Get(scene->Helpers().AddNew());
-            helper->objectType = id == KW_BONEOBJECT ? ObjectTypeBone : ObjectTypeHelper;
             SkipTo('{');
+            DXC_3dObject* helper = NewHelperFor(id);
             end = ReadHelperObject(helper);
+            replaceKeysOf = nullptr;
             break;
         }
         case KW_ATMOSPHERIC:

@@ -169,8 +169,11 @@ protected:
     DXC_3dObject* TargetHelper(const String& targetName);
     // Starts a node block; owner is the camera or light whose block may hold its target.
     void BeginNodeBlock(DXC_3dObject* owner);
-    // The "NODE_NAME" inside the transform block that starts here (the position is kept).
-    String TransformBlockName();
+    // The "NODE_NAME" of the block that starts here (the position is kept).
+    String PeekBlockNodeName();
+    // The helper a "BONEOBJECT", "HELPEROBJECT" or "TARGETOBJECT" block is read into.
+    DXC_3dObject* NewHelperFor(int32_t keyword);
+    static void FreeKeys(DXC_3dObject* object);
     // True when a name found inside a block of object names object itself.
     bool IsOwnNodeName(const DXC_3dObject* object, const String& inner);
 
@@ -227,6 +230,9 @@ protected:
     String pendingTargetName;               // target written inside the camera or light block
     bool nodeNameRead = false;              // the node block's "NODE_NAME" was read
     String ownTransformName;                // name inside the block's first transform
+    // Target helpers made from camera and light blocks, by name, until a target block fills them.
+    std::unordered_map<std::string, DXC_3dObject*> madeTargets;
+    DXC_3dObject* replaceKeysOf = nullptr; // its keys give way to the block being read
     int32_t materialRef = -1;
     int32_t maxWeightsPerVertex = 0; // largest weight count of a vertex of the current mesh
     float wireColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};

@@ -23,6 +23,30 @@ DXC_3dObject* KZVLoader::TargetHelper(const String& targetName) {
     DXC_3dObject* helper = helpers.Get(helpers.AddNew());
     helper->objectType = ObjectTypeHelper;
     helper->name = targetName;
+    madeTargets.emplace(targetName.Text(), helper);
+    return helper;
+}
+
+void KZVLoader::FreeKeys(DXC_3dObject* object) {
+    object->posKeys.Free();
+    object->rotKeys.Free();
+    object->scaleKeys.Free();
+}
+
+DXC_3dObject* KZVLoader::NewHelperFor(int32_t keyword) {
+    // A target block after its camera or light fills the helper made for it there; its
+    // animation then replaces the keys written in the camera or light block.
+    if (keyword == KW_TARGETOBJECT) {
+        const String name = PeekBlockNodeName();
+        auto made = madeTargets.find(name.Text());
+        if (!name.IsEmpty() && made != madeTargets.end()) {
+            replaceKeysOf = made->second;
+            madeTargets.erase(made);
+            return replaceKeysOf;
+        }
+    }
+    DXC_3dObject* helper = scene->Helpers().Get(scene->Helpers().AddNew());
+    helper->objectType = keyword == KW_BONEOBJECT ? ObjectTypeBone : ObjectTypeHelper;
     return helper;
 }
 
@@ -40,7 +64,7 @@ bool KZVLoader::ReadNodeKeyword(int32_t id, DXC_3dObject* object, NodeTransform&
         DXC_3dObject* owner = object;
         if (animationOwner) {
             // Whose transform this is shows only inside the block: look ahead for its name.
-            const String inner = TransformBlockName();
+            const String inner = PeekBlockNodeName();
             if (!IsOwnNodeName(object, inner)) {
                 owner = TargetHelper(inner);
                 if (pendingTargetName.IsEmpty()) pendingTargetName = inner;
@@ -56,6 +80,10 @@ bool KZVLoader::ReadNodeKeyword(int32_t id, DXC_3dObject* object, NodeTransform&
         return true;
     case KW_TM_ANIMATION:
         SkipTo('{');
+        if (object == replaceKeysOf) {
+            FreeKeys(object);
+            replaceKeysOf = nullptr;
+        }
         animationTarget = object;
         end = ReadTmAnimation();
         animationTarget = object;
@@ -72,7 +100,9 @@ bool KZVLoader::IsOwnNodeName(const DXC_3dObject* object, const String& inner) {
     return inner.Equals(nodeNameRead ? object->name.Text() : ownTransformName.Text());
 }
 
-String KZVLoader::TransformBlockName() {
+// The "NODE_NAME" at the level of the block that starts at the current position (for a
+// transform block, whose transform it is; for an object block, the object's name).
+String KZVLoader::PeekBlockNodeName() {
     const int32_t start = GetPosition();
     String name;
     for (;;) {
