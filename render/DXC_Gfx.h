@@ -411,5 +411,8 @@ struct GraphicsOptions {
     int32_t hardwareSkinning = 0;
 };
 void InitGraphics(HWND window, const GraphicsOptions& options);
+// The display mode the options ask for: their size and refresh rate, A8R8G8B8 for 32 bits per
+// pixel and R5G6B5 for any other value.
+D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options);
 // Deletes the font and the graphics object (in that order), each when it exists.
 void ShutdownGraphics();

@@ -3,17 +3,22 @@
 
 #include "render/DXC_Font.h"
 
+D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options) {
+    D3DDISPLAYMODE mode{};
+    mode.Width = static_cast<UINT>(options.width > 0 ? options.width : 0);
+    mode.Height = static_cast<UINT>(options.height > 0 ? options.height : 0);
+    mode.RefreshRate = static_cast<UINT>(options.refreshRate > 0 ? options.refreshRate : 0);
+    mode.Format = options.bitsPerPixel == 32 ? D3DFMT_A8R8G8B8 : D3DFMT_R5G6B5;
+    return mode;
+}
+
 void InitGraphics(HWND window, const GraphicsOptions& options) {
     g_Gfx = new DXC_Gfx();
     DXC_Gfx& gfx = *g_Gfx;
     DXC_Font* font = new DXC_Font();
     gfx.AdoptFont(font);
 
-    D3DDISPLAYMODE mode{};
-    mode.Width = static_cast<UINT>(options.width > 0 ? options.width : 0);
-    mode.Height = static_cast<UINT>(options.height > 0 ? options.height : 0);
-    mode.RefreshRate = static_cast<UINT>(options.refreshRate > 0 ? options.refreshRate : 0);
-    mode.Format = options.bitsPerPixel == 32 ? D3DFMT_A8R8G8B8 : D3DFMT_R5G6B5;
+    D3DDISPLAYMODE mode = RequestedDisplayMode(options);
     if (options.windowed) {
         // A window gives the size; without one (headless) the requested size does.
         gfx.InitDevice(window, 1, window ? nullptr : &mode, 16, options.vsync,
