@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <ostream>
 
 #include "render/DXC_Surface.h"
 #include "render/DXC_Texture.h"
@@ -58,6 +59,11 @@ struct FormatCase {
     uint32_t read;              // ARGB the reader gives back
 };
 
+// Short and stable in test names.
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << "format " << static_cast<int>(c.format);
+}
+
 class PixelFormatTest : public ::testing::TestWithParam<FormatCase> {
 protected:
     void SetUp() override {
@@ -97,7 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{D3DFMT_A1R5G5B5, 2, 0x80FF0000, {0x00, 0xFC}, 0xFFFF0000},
                       FormatCase{D3DFMT_A1R5G5B5, 2, 0x7F00FF00, {0xE0, 0x03}, 0x0000FF00},
                       FormatCase{D3DFMT_A4R4G4B4, 2, 0x8F4A2B1C, {0x21, 0x84}, 0x88442211},
-                      FormatCase{D3DFMT_D16, 2, 0x0001ABCD, {0xCD, 0xAB}, 0x0000ABCD}));
+                      FormatCase{D3DFMT_D16, 2, 0x0001ABCD, {0xCD, 0xAB}, 0x0000ABCD}),
+    [](const ::testing::TestParamInfo<FormatCase>& info) {
+        return "Format" + std::to_string(static_cast<int>(info.param.format)) + "_" +
+               std::to_string(info.index);
+    });
 
 TEST_F(PixelFormatTest, OtherFormatsAreRefusedAndBlockFormatsHaveNoPixels) {
     MemoryImage l8(D3DFMT_L8, 2, 2, 1);
