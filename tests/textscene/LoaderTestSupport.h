@@ -121,3 +121,15 @@ protected:
 inline StandInMeshData* MeshData(DXC_Mesh* mesh) {
     return mesh ? dynamic_cast<StandInMeshData*>(mesh->GetGeometry()) : nullptr;
 }
+
+// A closed triangle mesh object: a unit square of two faces in the z = 0 plane, with optional
+// extra keywords inside the GEOMOBJECT block (material reference, animation ...).
+inline std::string SquareObject(const std::string& name, const std::string& extra = "",
+                                const std::string& faceTail = "*MESH_SMOOTHING 1 *MESH_MTLID 0") {
+    return "*GEOMOBJECT {\n *NODE_NAME \"" + name + "\"\n" + extra +
+           " *MESH {\n  *MESH_NUMVERTEX 4\n  *MESH_NUMFACES 2\n"
+           "  *MESH_VERTEX_LIST {\n   *MESH_VERTEX 0 0 0 0\n   *MESH_VERTEX 1 1 0 0\n"
+           "   *MESH_VERTEX 2 1 1 0\n   *MESH_VERTEX 3 0 1 0\n  }\n"
+           "  *MESH_FACE_LIST {\n   *MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 0 " +
+           faceTail + "\n   *MESH_FACE 1: A: 0 B: 2 C: 3 AB: 1 BC: 1 CA: 0 " + faceTail + "\n  }\n }\n}\n";
+}
