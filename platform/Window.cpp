@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/MessageBox.h"
@@ -12,6 +13,13 @@ namespace {
 // as a display.
 bool StartVideo() {
     static const bool started = [] {
+        // Without a display server named in the environment there is nothing to probe (and the
+        // probe would print the client libraries' complaints).
+        const char* x11 = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        const bool hasX11 = x11 && *x11, hasWayland = wayland && *wayland;
+        if (!hasX11 && !hasWayland) return false;
+        if (!hasWayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         const char* driver = SDL_GetCurrentVideoDriver();
         if (!driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0 ||

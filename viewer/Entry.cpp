@@ -5,6 +5,8 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "platform/Window.h"
+#include "render/DXC_Gfx.h"
 #include "viewer/CommandLine.h"
 #include "viewer/ErrorTrap.h"
 #include "viewer/Usage.h"
@@ -12,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -46,11 +49,59 @@ void ReadDefaultTexturePath(ViewerSettings& settings) {
     std::memcpy(settings.defaultTexturePath, value.c_str(), value.size() + 1);
 }
 
-// Deletes the engine objects in reverse order of their creation. This build creates none yet.
-void ShutdownEngine() {}
+// The main window as the options ask for it: windowed with or without sizing, or full screen
+// on display /scr.
+WindowOptions MainWindowOptions(const ViewerSettings& settings) {
+    WindowOptions options;
+    options.title = settings.windowTitle;
+    options.width = settings.width;
+    options.height = settings.height;
+    options.fullScreen = !settings.windowed;
+    options.display = settings.adapter;
+    options.resizable = !settings.noResize;
+    options.menu = settings.windowed && !settings.noMenu;
+    return options;
+}
 
-int RunEngine(ViewerSettings& settings) {
+// Creates the main window and stores its client size; headless (asked for, or no display)
+// makes none. False when the window cannot be made.
+bool CreateMainWindow(ViewerSettings& settings, std::unique_ptr<PlatformWindow>& window) {
+    if (!settings.headless && !DisplayAvailable()) {
+        settings.headless = 1;
+        LogMessage("No display available: drawing off-screen at %ix%i", settings.width, settings.height);
+    }
+    if (settings.headless) return true;
+    window = PlatformWindow::Create(MainWindowOptions(settings), nullptr);
+    if (!window) return false;
+    window->GetClientSize(&settings.clientWidth, &settings.clientHeight);
+    window->ShowMessageBoxes();
+    return true;
+}
+
+GraphicsOptions GraphicsOptionsFrom(const ViewerSettings& settings) {
+    GraphicsOptions options;
+    options.windowed = settings.windowed;
+    options.width = settings.width;
+    options.height = settings.height;
+    options.refreshRate = settings.refreshRate;
+    options.bitsPerPixel = settings.bitsPerPixel;
+    options.adapter = settings.adapter;
+    options.vsync = settings.vsync;
+    options.hardwareVertexProcessing = settings.hardwareVertexProcessing;
+    options.referenceRasteriser = settings.referenceRasteriser;
+    options.hardwareSkinning = settings.hardwareSkinning;
+    return options;
+}
+
+// Deletes the engine objects in reverse order of their creation, each when it exists.
+void ShutdownEngine() {
+    ShutdownGraphics();
+}
+
+int RunEngine(ViewerSettings& settings, PlatformWindow* window) {
+    InitGraphics(window ? window->Handle() : nullptr, GraphicsOptionsFrom(settings));
     ReadDefaultTexturePath(settings);
+    if (settings.defaultTexturePath[0]) g_Gfx->SetDefaultTexturePath(settings.defaultTexturePath);
     std::fprintf(stderr, "viewkzv: playback is not built yet\n");
     return 3;
 }
@@ -92,7 +143,10 @@ int ViewerMain(const std::vector<std::string>& args) {
         return 0;
     }
 
-    int code = RunInErrorTrap([&] { return RunEngine(settings); }, ShutdownEngine);
+    std::unique_ptr<PlatformWindow> window;
+    if (!CreateMainWindow(settings, window)) return 0;
+
+    int code = RunInErrorTrap([&] { return RunEngine(settings, window.get()); }, ShutdownEngine);
     if (code != 0) ShutdownEngine();
     return code;
 }

@@ -21,6 +21,7 @@ void ReadViewerSettings(const char* cmd, ViewerSettings& s) {
     s.noKeys = HasOption(cmd, "/nokey");
     s.escapeOnly = HasOption(cmd, "/esc");
     s.noMenu = HasOption(cmd, "/nm");
+    s.headless = HasOption(cmd, "/headless");
 
     s.width = s.windowed ? 640 : 1024;
     s.height = s.windowed ? 480 : 768;
@@ -78,4 +79,5 @@ void PrintViewerSettings(FILE* out, const ViewerSettings& s) {
     std::fprintf(out, "escape_only=%d\n", s.escapeOnly);
     std::fprintf(out, "no_menu=%d\n", s.noMenu);
     std::fprintf(out, "maximum_frame_rate=%g\n", s.maximumFrameRate);
+    std::fprintf(out, "headless=%d\n", s.headless);
 }

@@ -37,6 +37,7 @@ struct ViewerSettings {
     int noMenu = 0;
     float maximumFrameRate = 0.0f;
     char defaultTexturePath[1024] = {};
+    int headless = 0; // /headless, or no display: no window, frames drawn off-screen
     char windowTitle[101] = "ViewKZV";
     char className[101] = "DXC_DEFAULT";
 };

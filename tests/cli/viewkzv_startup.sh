@@ -78,7 +78,8 @@ reference_rasteriser=1
 no_keys=1
 escape_only=1
 no_menu=1
-maximum_frame_rate=0"
+maximum_frame_rate=0
+headless=0"
 check "settings all" "$expected" "$(cat out.txt)"
 
 # Defaults, the first-word rule, and a detached value: "--resx 800" leaves the width alone
@@ -101,9 +102,9 @@ XDG_CONFIG_HOME="$work/cfg" "$exe" "a scene.kzv" 2>err.txt
 check "registry missing value exit" 3 $?
 grep -q '^RegQueryValueEx returned error: No such file or directory (Time:[0-9.]*, free sysmem:[0-9]*)$' logfile.txt ||
   { echo "FAIL: registry log line"; cat logfile.txt; fail=1; }
-# No key at all: nothing is logged.
+# No key at all: nothing is logged (headless asked for, so no display note either).
 rm -f logfile.txt
-XDG_CONFIG_HOME="$work/none" "$exe" "a scene.kzv" 2>err.txt
+XDG_CONFIG_HOME="$work/none" "$exe" "a scene.kzv" /headless 2>err.txt
 [ ! -s logfile.txt ] || { echo "FAIL: missing key logged something"; fail=1; }
 
 exit $fail
