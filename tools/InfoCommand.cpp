@@ -1,0 +1,258 @@
+#include "InfoCommand.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "SceneReport.h"
+#include "TextEncoding.h"
+#include "foundation/ErrorReport.h"
+#include "foundation/Log.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/d3d8/RecordingDevice.h"
+#include "render/DXC_Gfx.h"
+#include "scene/Scene3d.h"
+#include "textscene/KZVLoader.h"
+#include "textscene/SceneLoad.h"
+#include "textscene/StandInGraphics.h"
+
+namespace {
+
+// A decimal number in the "C" locale, finite, nothing after it.
+bool ParseSeconds(const std::string& text, float& out) {
+    const char* first = text.c_str();
+    const char* last = first + text.size();
+    float value = 0.0f;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+// The log file of the run goes to a private folder that is removed at the end: the report
+// carries the lines, and a tool run must not leave "logfile.txt" behind in the caller's folder.
+// The file is still written so that the log keeps its entry limit.
+class PrivateLogFolder {
+public:
+    PrivateLogFolder() {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "kzvtoolXXXXXX").string();
+        if (!ec && mkdtemp(pattern.data())) folder = pattern;
+    }
+    ~PrivateLogFolder() {
+        if (folder.empty()) return;
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    PrivateLogFolder(const PrivateLogFolder&) = delete;
+    PrivateLogFolder& operator=(const PrivateLogFolder&) = delete;
+
+    // Starts a fresh log (entry count, clock) in the folder. Without a folder the file can
+    // not be written, and the lines still reach the observer.
+    void Restart() const {
+        ResetLogState();
+        SetLogDirectory(folder.empty() ? std::string("/nonexistent-kzvtool-log") : folder);
+    }
+
+private:
+    std::string folder;
+};
+
+// The folder for maps that are not found where a scene names them: the option, else the
+// viewer's setting.
+std::string DefaultTexturePath(const InfoOptions& options) {
+    if (options.texturePathGiven) return options.texturePath;
+    RegistryKey key;
+    std::string value;
+    if (key.Open("Software\\Halvorn\\KZVView") && key.QueryValue("DefaultTexturePath", value, 256) == 0)
+        return value;
+    return {};
+}
+
+// "kzv" or "3sc" and the version byte of a binary scene, from the first bytes as the scene
+// load tells the two forms apart.
+std::string FileFormat(const std::string& path, int32_t& binaryVersion) {
+    binaryVersion = 0;
+    FILE* file = OpenFile(path.c_str(), "rb");
+    if (!file) return "kzv";
+    unsigned char magic[4] = {};
+    const std::size_t read = std::fread(magic, 1, sizeof magic, file);
+    std::fclose(file);
+    if (read < 3 || std::memcmp(magic, "3SC", 3) != 0) return "kzv";
+    binaryVersion = read == 4 ? magic[3] : 0;
+    return "3sc";
+}
+
+// Warnings identical to the one before are folded into a count that the log writes only when
+// another warning follows. At the end of a file's load and update that count is written here,
+// as the next warning would write it, instead of being dropped with the report state.
+void AppendPendingRepeats(std::vector<std::string>& log) {
+    for (const ReportState* state : {&ErrorClass::GetReportState(), &DXC_Base::GetReportState()}) {
+        if (state->repeatCount <= 0) continue;
+        char line[64];
+        if (state->repeatCount >= MaxWarningRepeats)
+            std::snprintf(line, sizeof line, "Warning Repeat: >%i", state->repeatCount);
+        else
+            std::snprintf(line, sizeof line, "Warning Repeat: %i", state->repeatCount);
+        log.emplace_back(line);
+    }
+}
+
+// The graphics object on the recording device and the loader, made once and used for every
+// file, as the viewer keeps them for every load.
+class SceneSession {
+public:
+    explicit SceneSession(const std::string& texturePath) {
+        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
+        g_Gfx = gfx;
+        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
+        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        gfx->SetDefaultTexturePath(texturePath.c_str());
+        graphics = std::make_unique<StandInGraphics>(gfx->GetDevice());
+        loader.SetGraphics(graphics.get());
+        loader.SetDefaultTexturePath(texturePath.c_str());
+    }
+    ~SceneSession() {
+        graphics.reset();
+        g_Gfx = nullptr;
+        delete gfx;
+    }
+    SceneSession(const SceneSession&) = delete;
+    SceneSession& operator=(const SceneSession&) = delete;
+
+    ReportJson Inspect(const std::string& path, const InfoOptions& options,
+                       const PrivateLogFolder& logFolder);
+
+private:
+    SceneFileFacts Facts(const std::string& path) const;
+
+    DXC_Gfx* gfx = nullptr;
+    std::unique_ptr<KZVGraphics> graphics;
+    KZVLoader loader;
+};
+
+SceneFileFacts SceneSession::Facts(const std::string& path) const {
+    SceneFileFacts facts;
+    facts.file = path;
+    int32_t binaryVersion = 0;
+    facts.format = FileFormat(path, binaryVersion);
+    facts.version =
+        facts.format == "3sc" ? binaryVersion : loader.GetVersionMajor() * 100 + loader.GetVersionMinor();
+    facts.frameSpeed = loader.GetFrameSpeed();
+    facts.firstFrame = loader.GetFirstFrame();
+    facts.lastFrame = loader.GetLastFrame();
+    facts.soundFile = loader.GetSoundFile().Text();
+    facts.scriptFile = loader.GetScriptFile().Text();
+    return facts;
+}
+
+ReportJson SceneSession::Inspect(const std::string& path, const InfoOptions& options,
+                                 const PrivateLogFolder& logFolder) {
+    std::vector<std::string> log;
+    logFolder.Restart();
+    ResetReportState();
+    SetLogObserver([&log](const char* text) { log.push_back(ToUtf8(text)); });
+
+    auto scene = std::make_unique<DXC_3dScene>();
+    std::string error;
+    ReportJson report;
+    try {
+        LoadScene(path.c_str(), scene.get(), -1, loader);
+        const SceneFileFacts facts = Facts(path);
+        float time = 0.0f;
+        if (options.timeGiven)
+            time = options.time;
+        else if (facts.frameSpeed != 0.0f)
+            time = facts.firstFrame / facts.frameSpeed;
+        if (options.loop) scene->SetLoop(1);
+        scene->Update(time, 1);
+        AppendPendingRepeats(log);
+        SetLogObserver(nullptr);
+        report = ReportScene(*scene, facts, time);
+        report["log"] = log;
+    } catch (const DXC_Error& e) {
+        error = std::string(e.name) + ": " + e.message;
+    } catch (const ErrorMsg& e) {
+        error = std::string(e.name) + ": " + e.message;
+    } catch (const std::bad_alloc&) {
+        error = "kzvtool: out of memory";
+    } catch (const std::exception& e) {
+        error = std::string("kzvtool: ") + e.what();
+    }
+    SetLogObserver(nullptr);
+    if (!error.empty()) report = ReportFailure(path, error, log);
+    scene.reset(); // its objects may log pending warning counts; they belong to no report
+    return report;
+}
+
+} // namespace
+
+bool ParseInfoArguments(const std::vector<std::string>& args, InfoOptions& options, std::string& error) {
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnd || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.files.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--loop") {
+            options.loop = true;
+        } else if (arg == "--at" || arg == "--textures") {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--textures") {
+                options.texturePathGiven = true;
+                options.texturePath = value;
+            } else if (!ParseSeconds(value, options.time)) {
+                error = "--at needs a finite number of seconds, not '" + value + "'";
+                return false;
+            } else {
+                options.timeGiven = true;
+            }
+        } else {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+    }
+    if (options.files.empty()) {
+        error = "no scene file given";
+        return false;
+    }
+    return true;
+}
+
+int RunInfo(const std::vector<std::string>& args, std::string& error) {
+    InfoOptions options;
+    if (!ParseInfoArguments(args, options, error)) return 2;
+
+    PrivateLogFolder logFolder;
+    logFolder.Restart();
+    SceneSession session(DefaultTexturePath(options));
+    bool anyFailed = false;
+    ReportJson all = ReportJson::array();
+    for (const std::string& file : options.files) {
+        ReportJson entry = session.Inspect(file, options, logFolder);
+        if (entry.contains("error")) anyFailed = true;
+        if (options.json)
+            all.push_back(std::move(entry));
+        else
+            std::fputs(SummariseReport(entry).c_str(), stdout);
+    }
+    if (options.json) {
+        std::fputs(FormatReport(all).c_str(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    return anyFailed ? 1 : 0;
+}
