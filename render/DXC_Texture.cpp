@@ -119,24 +119,37 @@ const DXC_Texture::Frame* DXC_Texture::GetFrame(int32_t frame) const {
     return frame >= 0 && frame < sequenceCount ? &frames[frame] : nullptr;
 }
 
+IDirect3DTexture8* DXC_Texture::Live(IDirect3DTexture8* texture, int32_t listIndex) const {
+    if (listIndex < 0 || !gfx) return texture;
+    // A device reset releases default-pool textures and empties their entries: the entry,
+    // not the pointer kept here, says whether the texture still exists.
+    const ResourceEntry* entry = gfx->GetTextureList().Get(listIndex);
+    return entry ? static_cast<IDirect3DTexture8*>(entry->resource) : nullptr;
+}
+
 IDirect3DTexture8* DXC_Texture::GetCurrentTexture() const {
-    if (sequenceCount > 0) return currentFrame < sequenceCount ? frames[currentFrame].texture : nullptr;
-    return slots[currentSlot].texture;
+    if (sequenceCount > 0) {
+        if (currentFrame >= sequenceCount) return nullptr;
+        return Live(frames[currentFrame].texture, frames[currentFrame].listIndex);
+    }
+    return Live(slots[currentSlot].texture, slots[currentSlot].listIndex);
 }
 
 IDirect3DTexture8* DXC_Texture::GetSlotTexture(int32_t slot) const {
-    return GetSlot(slot).texture;
+    const Slot& s = GetSlot(slot);
+    return Live(s.texture, s.listIndex);
 }
 
 void DXC_Texture::ReleaseEntry(IDirect3DTexture8*& texture, int32_t& listIndex) {
-    if (texture && locked && lockedTexture == texture) Unlock();
+    IDirect3DTexture8* live = Live(texture, listIndex);
+    if (locked && lockedTexture && lockedTexture == live) Unlock();
     if (listIndex >= 0) {
         ResourceManager* list = gfx ? &gfx->GetTextureList() : nullptr;
-        if (list && list->Unacquire(listIndex) == 1 && texture) {
+        if (list && list->Unacquire(listIndex) == 1 && live) {
             // The last user: a video source must not keep pointing at the released texture.
-            if (gfx && videoSource >= 0 && gfx->GetVideoSource(videoSource).texture == texture)
+            if (videoSource >= 0 && gfx->GetVideoSource(videoSource).texture == live)
                 gfx->GetVideoSource(videoSource).texture = nullptr;
-            texture->Release();
+            live->Release();
         }
     } else if (texture) {
         texture->Release(); // a texture held outside the list (one reference of its own)

@@ -37,8 +37,8 @@ public:
     static constexpr int32_t PoolSystemMemory = 2;
 
     struct Slot {
-        IDirect3DTexture8* texture = nullptr;
-        int32_t listIndex = -1; // entry in the texture list, -1 none
+        IDirect3DTexture8* texture = nullptr; // as stored; GetSlotTexture gives the live one
+        int32_t listIndex = -1;               // entry in the texture list, -1 none
         int32_t pool = PoolManaged;
         String fileName;
         int32_t fileSize = 0;
@@ -83,7 +83,8 @@ public:
     float GetBrightness() const { return brightness; }
 
     // ---- Slots, frames and sharing ----------------------------------------------------------
-    // The Direct3D texture shown: the current frame with a sequence, else the current slot's.
+    // The Direct3D texture shown: the current frame with a sequence, else the current slot's;
+    // null for a default-pool texture that a device reset released.
     IDirect3DTexture8* GetCurrentTexture() const;
     IDirect3DTexture8* GetSlotTexture(int32_t slot) const;
     // Slot or frame n (a frame when a sequence is active); fatal "Invalid stage: %i" /
@@ -183,6 +184,7 @@ public:
 
 private:
     int32_t CheckSlot(int32_t slot) const;
+    IDirect3DTexture8* Live(IDirect3DTexture8* texture, int32_t listIndex) const;
     void ReleaseEntry(IDirect3DTexture8*& texture, int32_t& listIndex);
     void ReleaseQuad();
     void LoadRecordedMap(int32_t slot, const String& name, const ReadOptions& options);

@@ -145,6 +145,27 @@ TEST_F(TextureTest, TypeChoosesPoolAndUsage) {
               "Wrong texture parameter in LoadTexture!");
 }
 
+TEST_F(TextureTest, DefaultPoolImagesLostInAResetAreNotUsedOrReleasedAgain) {
+    const std::string file = WriteSolid("rt.png", 8, 8, 0xFFFFFFFF);
+    DXC_Texture* lost = NewTexture();
+    gfx->LoadTexture(lost, file.c_str(), 0, 1, DefaultFormat, 1);
+    DXC_Texture* sharer = NewTexture();
+    sharer->Copy(*lost);
+    DXC_Texture* kept = NewTexture();
+    gfx->LoadTexture(kept, file.c_str(), 0, 0, DefaultFormat, 1);
+    gfx->ResetDevice();
+    EXPECT_EQ(lost->GetCurrentTexture(), nullptr);
+    EXPECT_EQ(lost->GetSlotTexture(0), nullptr);
+    EXPECT_EQ(ErrorOf([&] { lost->Lock(nullptr, 0); }), "LockRect failed: D3DERR_INVALIDCALL");
+    EXPECT_EQ(lost->TestPartialAlpha(), 0);
+    ASSERT_NE(kept->GetCurrentTexture(), nullptr); // managed images survive
+    EXPECT_EQ(LevelDesc(kept->GetCurrentTexture()).Width, 8u);
+    // Both users let go without touching the released texture.
+    lost->Free(0);
+    sharer->Free(0);
+    EXPECT_EQ(gfx->GetTextureList().GetCount(), 1);
+}
+
 TEST_F(TextureTest, MissingAndInvalidInputStopWithTheirMessages) {
     DXC_Texture* t = NewTexture();
     const std::string missing = PathOf("nowhere/none.png");
