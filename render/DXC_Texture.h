@@ -131,6 +131,11 @@ public:
     void SetAnimationTime(float t) override { animationTime = t; }
     float GetAnimationTime() const { return animationTime; }
     void SetSequenceTiming(const TextureSequenceTiming& value) { timing = value; }
+    // The current slot's texture matrix from a uv placement; offsets 0, tilings 1 and angle 0
+    // clear it (the slot has no texture transform).
+    void SetUVTransform(float uOffset, float vOffset, float uTiling, float vTiling, float wAngle) {
+        ::SetUVTransform(*this, uOffset, vOffset, uTiling, vTiling, wAngle);
+    }
 
     // ---- Screen quad ------------------------------------------------------------------------
     // Creates the 128-byte quad buffer (write-only, system memory) when there is none or the

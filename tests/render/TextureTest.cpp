@@ -354,6 +354,24 @@ TEST_F(TextureTest, SequenceTakesSlotZeroMatrixAndAnimationPicksFrames) {
     EXPECT_EQ(t->GetCurrentFrame(), 2);
 }
 
+TEST_F(TextureTest, SlotMatricesFollowTheCurrentSlot) {
+    DXC_Texture* t = NewTexture();
+    t->SelectSlot(3);
+    t->SetUVTransform(0.0f, 0.0f, 2.0f, 2.0f, 0.0f);
+    EXPECT_EQ(t->GetSlot(3).matrixSet, 1);
+    EXPECT_EQ(t->GetSlot(0).matrixSet, 0);
+    // Tiling twice about the texture centre: (0.5, 0.5) stays where it is.
+    const D3DXMATRIX& m = t->GetSlot(3).uvMatrix;
+    EXPECT_FLOAT_EQ(0.5f * m._11 + 0.5f * m._21 + m._31, 0.5f);
+    EXPECT_FLOAT_EQ(0.5f * m._12 + 0.5f * m._22 + m._32, 0.5f);
+    t->SetUVTransform(0.0f, 0.0f, 1.0f, 1.0f, 0.0f);
+    EXPECT_EQ(t->GetSlot(3).matrixSet, 0);
+    EXPECT_EQ(ErrorOf([&] { t->SelectSlot(8); }), "Invalid texture stage selected: 8");
+    EXPECT_EQ(ErrorOf([&] { t->SelectSlot(-1); }), "Invalid texture stage selected: -1");
+    EXPECT_EQ(ErrorOf([&] { t->Free(8); }), "Invalid stage: 8");
+    EXPECT_EQ(t->GetCurrentSlot(), 3);
+}
+
 // ---- video sources --------------------------------------------------------------------------
 
 TEST_F(TextureTest, VideoSourceNamesSelectTheirSourceAndRefreshThroughItsFunction) {
