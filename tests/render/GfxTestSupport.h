@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,18 @@ struct RecordingGfx {
 
     DXC_Gfx* gfx = nullptr;
 };
+
+// A 24- or 32-bit BMP file as rows from the top, pixels as 0xAARRGGBB (alpha 255 for 24 bits).
+struct BmpImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+bool ReadBmp(const std::string& path, BmpImage& image);
+
+// True when each of red, green and blue differ by at most tolerance.
+bool ColourNear(uint32_t a, uint32_t b, int tolerance = 3);
 
 // Runs f and returns the message of the engine error it raised ("" when none was raised).
 template <class F> std::string GfxErrorOf(F f) {
