@@ -22,6 +22,9 @@ public:
     virtual void SwapBuffers() = 0;
     // 0 shows at once, 1 waits for the vertical blank; larger values act as 1.
     virtual void SetSwapInterval(int interval) = 0;
+    // The interval last asked for, 0 or 1 (always 0 without a window). The window system may
+    // lack swap control; frames then show at once whatever was asked.
+    virtual int SwapInterval() const { return 0; }
     // GL_RENDERER of the context (for capability reports and logs).
     std::string Renderer() const;
     // True when the renderer is a software rasteriser (llvmpipe, softpipe, swrast).

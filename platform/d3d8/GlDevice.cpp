@@ -35,6 +35,10 @@ GlDevice::GlDevice(Direct3DCommon* d3d, UINT adapter, D3DDEVTYPE type, HWND focu
     link_->device = this;
     maxPointSize_ = Caps().MaxPointSize;
     CreateGlObjects();
+    ApplySwapInterval(parameters);
+}
+
+void GlDevice::ApplySwapInterval(const D3DPRESENT_PARAMETERS& parameters) {
     // Windowed devices show at once; full-screen ones wait for the blank (2 to 4 blanks act as 1).
     const UINT interval = parameters.FullScreen_PresentationInterval;
     context_->SetSwapInterval(parameters.Windowed || interval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
@@ -185,6 +189,7 @@ HRESULT GlDevice::LightEnable(DWORD index, BOOL enable) {
 HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* presentationParameters) {
     if (!MakeContextCurrent()) return D3DERR_DEVICELOST;
     const HRESULT hr = DeviceCommon::Reset(presentationParameters);
+    if (SUCCEEDED(hr)) ApplySwapInterval(PresentParameters());
     MarkAllChanged();
     return hr;
 }

@@ -70,6 +70,7 @@ private:
     ~GlDevice() override;
 
     void CreateGlObjects();
+    void ApplySwapInterval(const D3DPRESENT_PARAMETERS& parameters);
     void MarkChanged(int group) { ++serial_[group]; }
     void MarkAllChanged();
     void CollectLights();

@@ -61,5 +61,7 @@ void SdlGlContext::SwapBuffers() {
 
 void SdlGlContext::SetSwapInterval(int interval) {
     // Intervals of 2 to 4 frames act as 1: GL offers no portable wait for several blanks.
-    SDL_GL_SetSwapInterval(interval > 0 ? 1 : 0);
+    interval_ = interval > 0 ? 1 : 0;
+    // Without swap control (Xvfb's GLX, some remote displays) frames simply show at once.
+    SDL_GL_SetSwapInterval(interval_);
 }

@@ -25,10 +25,12 @@ public:
     void GetDrawableSize(int* width, int* height) const override;
     void SwapBuffers() override;
     void SetSwapInterval(int interval) override;
+    int SwapInterval() const override { return interval_; }
     SDL_Window* Window() const { return window_; }
 
 private:
     SdlGlContext(SDL_Window* window, void* context) : window_(window), context_(context) {}
     SDL_Window* window_;
     void* context_; // SDL_GLContext
+    int interval_ = 0;
 };
