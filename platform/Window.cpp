@@ -75,6 +75,11 @@ void PlatformWindow::GetClientSize(int* width, int* height) const {
     GetWindowClientSize(window_, width, height);
 }
 
+void PlatformWindow::SetClientSize(int width, int height) {
+    SDL_SetWindowSize(static_cast<SDL_Window*>(window_), width, height);
+    SDL_PumpEvents();
+}
+
 void GetWindowClientSize(void* window, int* width, int* height) {
     *width = 0;
     *height = 0;

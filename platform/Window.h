@@ -29,6 +29,8 @@ public:
     // The handle the Direct3D layer takes as device window (SDL_Window*).
     void* Handle() const { return window_; }
     void GetClientSize(int* width, int* height) const;
+    // Resizes the client area (as a user dragging the border would).
+    void SetClientSize(int width, int height);
     bool HasMenu() const { return menu_; }
     // Routes ShowMessageBox to the window system's own dialog, owned by this window, until the
     // window is destroyed. A dialog that cannot be shown sends the text to standard error.
