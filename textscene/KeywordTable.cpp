@@ -182,6 +182,14 @@ constexpr SlotTable BuildTable() {
 
 constexpr SlotTable Slots = BuildTable();
 
+constexpr std::array<int32_t, KeywordCount> BuildLengths() {
+    std::array<int32_t, KeywordCount> lengths{};
+    for (int32_t i = 0; i < KeywordCount; ++i) lengths[i] = Length(Keywords[i].text);
+    return lengths;
+}
+
+constexpr std::array<int32_t, KeywordCount> Lengths = BuildLengths();
+
 // Case-insensitive comparison of a word with an upper-case keyword of the same length.
 bool EqualsUpper(const char* word, const char* keyword, int32_t length) {
     for (int32_t i = 0; i < length; ++i)
@@ -192,15 +200,17 @@ bool EqualsUpper(const char* word, const char* keyword, int32_t length) {
 } // namespace
 
 int32_t LookupKeyword(const char* word) {
-    const int32_t length = static_cast<int32_t>(strnlen(word, 128));
-    if (length == 0 || length > 127) return 0;
+    return LookupKeyword(word, static_cast<int32_t>(strnlen(word, 128)));
+}
+
+int32_t LookupKeyword(const char* word, int32_t length) {
+    if (length <= 0 || length > 127) return 0;
     uint32_t slot = HashUpper(word, length) & (TableSize - 1);
     for (;;) {
         const int32_t index = Slots[slot];
         if (index < 0) return 0;
         const char* text = Keywords[index].text;
-        if (static_cast<int32_t>(std::strlen(text)) == length && EqualsUpper(word, text, length))
-            return Keywords[index].id;
+        if (Lengths[index] == length && EqualsUpper(word, text, length)) return Keywords[index].id;
         slot = (slot + 1) & (TableSize - 1);
     }
 }

@@ -148,6 +148,8 @@ constexpr int32_t KeywordCount = 132;
 // The id of a keyword text (ASCII letters compared without regard to case), 0 when the word
 // is not a keyword. The word is at most 127 characters; longer text is never a keyword.
 int32_t LookupKeyword(const char* word);
+// The same for a word of the given length (not terminated).
+int32_t LookupKeyword(const char* word, int32_t length);
 
 // The keyword text of entry i of the table (0 .. KeywordCount - 1) and its id.
 const char* KeywordTextAt(int32_t i);

@@ -108,6 +108,10 @@ void TextDataFileReader::SkipTo(char c) {
 }
 
 int32_t TextDataFileReader::ScanNumber(char* buffer) {
+    return ScanNumberLength(buffer) == 0 ? 1 : 0;
+}
+
+int32_t TextDataFileReader::ScanNumberLength(char* buffer) {
     int32_t stored = 0;
     while (position < dataSize) {
         const unsigned char c = data[position];
@@ -118,7 +122,7 @@ int32_t TextDataFileReader::ScanNumber(char* buffer) {
     }
     endOfData = position >= dataSize;
     buffer[stored] = 0;
-    return stored == 0 ? 1 : 0;
+    return stored;
 }
 
 int32_t TextDataFileReader::ScanWord(char* buffer) {
@@ -177,16 +181,52 @@ int32_t TextDataFileReader::ScanStringName(String& name) {
 }
 
 int32_t TextDataFileReader::ScanInt(int32_t& out) {
-    char buffer[TokenSize];
     SkipWhitespace();
-    if (ScanNumber(buffer)) return 1;
-    out = TruncateToInt32(TextToDouble(buffer, std::strlen(buffer)));
+    // Plain integers of up to 9 digits convert exactly without going through strtod.
+    int32_t p = position;
+    const bool negative = p < dataSize && data[p] == '-';
+    if (negative) ++p;
+    int32_t value = 0;
+    const int32_t digitsStart = p;
+    while (p < dataSize && p - digitsStart < 9 && data[p] >= '0' && data[p] <= '9')
+        value = value * 10 + (data[p++] - '0');
+    const int32_t digits = p - digitsStart;
+    const bool ended = p >= dataSize || !((data[p] >= '0' && data[p] <= '9') || data[p] == '-' ||
+                                          data[p] == '+' || data[p] == '.');
+    if (digits > 0 && ended) {
+        position = p;
+        endOfData = position >= dataSize;
+        out = negative ? -value : value;
+        return 0;
+    }
+    char buffer[TokenSize];
+    const int32_t length = ScanNumberLength(buffer);
+    if (length == 0) return 1;
+    out = TruncateToInt32(TextToDouble(buffer, static_cast<std::size_t>(length)));
     return 0;
 }
 
 int32_t TextDataFileReader::ScanFloat(float& out) {
-    char buffer[TokenSize];
     SkipWhitespace();
+    // The word in place: most values end well before the token limit and take the fast path.
+    int32_t end = position;
+    while (end < dataSize && end - position < TokenSize - 2 && !IsWordEnd(data[end])) ++end;
+    const int32_t length = end - position;
+    if (length > 0 && (end >= dataSize || IsWordEnd(data[end])) && length < TokenSize - 2) {
+        double value;
+        if (!TextToDoubleFast(reinterpret_cast<const char*>(data + position),
+                              static_cast<std::size_t>(length), value)) {
+            char buffer[TokenSize];
+            std::memcpy(buffer, data + position, static_cast<std::size_t>(length));
+            buffer[length] = 0;
+            value = TextToDoubleReference(buffer);
+        }
+        position = end;
+        endOfData = position >= dataSize;
+        out = NarrowToFloat(value);
+        return 0;
+    }
+    char buffer[TokenSize];
     if (ScanWord(buffer)) return 1;
     out = NarrowToFloat(TextToDouble(buffer, std::strlen(buffer)));
     return 0;
@@ -216,6 +256,16 @@ int32_t TextDataFileReader::NextKeyword() {
             }
             --depth;
         } else if (c == '*' && depth == 0) {
+            // The keyword in place; a word at the token limit takes the checked path.
+            int32_t end = position;
+            while (end < dataSize && end - position < TokenSize - 2 && !IsWordEnd(data[end])) ++end;
+            const int32_t length = end - position;
+            if (length > 0 && length < TokenSize - 2) {
+                const int32_t id = LookupKeyword(reinterpret_cast<const char*>(data + position), length);
+                position = end;
+                endOfData = position >= dataSize;
+                return id;
+            }
             char word[TokenSize];
             ScanWord(word);
             return KeywordId(word);

@@ -86,6 +86,8 @@ protected:
         return IsWhitespace(c) || c == '{' || c == '}' || c == ',' || c == '"';
     }
     [[noreturn]] void ErrorV(const char* format, va_list args);
+    // ScanNumber returning the token's length (0: none).
+    int32_t ScanNumberLength(char* buffer);
 
     int32_t inMemory = 1;
     int32_t endOfData = 0;
