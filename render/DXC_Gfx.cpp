@@ -8,6 +8,7 @@
 #include "render/DXC_Font.h"
 #include "render/DXC_PrintfContainer.h"
 #include "render/DXC_Surface.h"
+#include "render/DXC_Texture.h"
 
 DXC_Gfx* g_Gfx = nullptr;
 
@@ -52,6 +53,7 @@ void DXC_Gfx::Construct(IDirect3D8* created) {
     defaultMaterial.Power = 0.0f;
     InvalidateStateCache();
     backBuffer = new DXC_Surface(this);
+    defaultTexture = new DXC_Texture(this);
     tlList = new DXC_VertexListTemp<DXC_TLVertex>();
     lList = new DXC_VertexListTemp<DXC_LVertex>();
     immediateQuad = new DXC_VertexListTemp<DXC_LVertex>();
@@ -73,6 +75,8 @@ DXC_Gfx::~DXC_Gfx() {
     delete pointList;
     delete backBuffer;
     backBuffer = nullptr;
+    delete defaultTexture;
+    defaultTexture = nullptr;
     ReleaseRenderTargets();
     SafeRelease(device);
     SafeRelease(direct3D);

@@ -191,6 +191,9 @@ public:
                      float vScale = 1.0f);
     void DrawTextureRect(const RECT& rect, D3DCOLOR color = 0xFFFFFFFF, float z0 = 0.0f, float z1 = 0.0f,
                          float z2 = 0.0f, float z3 = 0.0f);
+    // Draws faceCount faces of a D3DX mesh from faceStart as an indexed triangle list (the
+    // range of one attribute); 0 and nothing drawn for no faces.
+    int32_t DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t faceCount, int32_t hardware);
     void SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride, const char* message);
     void SetIndices(IDirect3DIndexBuffer8* indices, const char* message);
     // Fixed-function vertex format or shader handle, sent when it changes.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/d3d8/ErrorText.h"
+#include "platform/d3dx/D3DXMesh.h"
 #include "render/DXC_TextureAccess.h"
 
 namespace {
@@ -93,4 +94,34 @@ void DXC_Gfx::SelectVertexProcessing(DWORD fvf) {
         return;
     }
     SetVertexFormat(fvf);
+}
+
+int32_t DXC_Gfx::DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t faceCount, int32_t hardware) {
+    if (!mesh || faceCount <= 0) return 0;
+    SetSoftwareVertexProcessing(hardware ? 0 : 1);
+    IDirect3DVertexBuffer8* vertices = nullptr;
+    IDirect3DIndexBuffer8* indices = nullptr;
+    result = mesh->GetVertexBuffer(&vertices);
+    if (FAILED(result)) Error("GetVertexBuffer failed: %s", ErrorText(result));
+    result = mesh->GetIndexBuffer(&indices);
+    if (FAILED(result)) {
+        vertices->Release();
+        Error("GetIndexBuffer failed: %s", ErrorText(result));
+    }
+    // The fetched references go before any error leaves.
+    struct Held {
+        IDirect3DVertexBuffer8* v;
+        IDirect3DIndexBuffer8* i;
+        ~Held() {
+            v->Release();
+            i->Release();
+        }
+    } held{vertices, indices};
+    SetIndices(indices, "SetIndices failed: %s");
+    SetStreamSource(0, vertices, mesh->GetNumBytesPerVertex(), "SetStreamSource failed: %s");
+    SelectVertexProcessing(mesh->GetFVF());
+    result = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, mesh->GetNumVertices(),
+                                          static_cast<UINT>(3 * faceStart), static_cast<UINT>(faceCount));
+    if (FAILED(result)) Error("DrawIndexedPrimitive failed: %s", ErrorText(result));
+    return 1;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "GfxTestSupport.h"
+#include "platform/d3dx/D3DXMesh.h"
 #include "render/DXC_VertexShader.h"
 #include "scene/Light.h"
 
@@ -200,4 +201,21 @@ TEST(ScreenShotFiles, CounterNamesTheFilesAndRisesOnFailureToo) {
               std::string::npos);
     EXPECT_EQ(r.gfx->GetScreenShotCounter(), 4);
     fs::remove_all(dir);
+}
+
+TEST(VertexList, MeshFaceRangeIsDrawnAsAnIndexedTriangleList) {
+    RecordingGfx r;
+    ID3DXMesh* mesh = nullptr;
+    ASSERT_EQ(D3DXCreateMeshFVF(3, 5, 0, D3DFVF_XYZ | D3DFVF_NORMAL, r.gfx->GetDevice(), &mesh), D3D_OK);
+    r.gfx->BeginScene();
+    r.Forget();
+    EXPECT_EQ(r.gfx->DrawIndexedSubset(mesh, 1, 0, 0), 0);
+    EXPECT_TRUE(r.Calls().empty());
+    EXPECT_EQ(r.gfx->DrawIndexedSubset(mesh, 1, 2, 0), 1);
+    const Lines calls = r.Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 5, 3, 2)");
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "SetVertexShader(0x12)"), calls.end());
+    r.gfx->EndScene();
+    mesh->Release();
 }
