@@ -166,6 +166,53 @@ TEST_F(GlLightingTest, NineLightsAddUp) {
     EXPECT_TRUE(ColorNear(DrawQuad(), Rgba{0.9f, 0.45f, 0.0f, 1}));
 }
 
+TEST_F(GlLightingTest, MaterialSourcesTakeVertexColoursAndEmissiveIsAdded) {
+    D3DMATERIAL8 m{};
+    m.Diffuse = ColorValue(0.2f, 0.2f, 0.2f);
+    m.Ambient = ColorValue(0.4f, 0.4f, 0.4f);
+    m.Emissive = ColorValue(0.1f, 0.2f, 0.3f);
+    ASSERT_EQ(Device()->SetMaterial(&m), D3D_OK);
+    Device()->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
+    D3DLIGHT8 l = Light(D3DLIGHT_DIRECTIONAL);
+    l.Direction = {0, 0, 1}; // straight at the quad: N . L = 1
+    SetLight(l);
+    struct ColourVertex {
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR diffuse;
+    };
+    const D3DCOLOR vertexColour = 0xFF804020;
+    const Rgba vc = ToRgba(vertexColour);
+    const ColourVertex quad[4] = {{-kHalf, kHalf, kDepth, 0, 0, -1, vertexColour},
+                                  {kHalf, kHalf, kDepth, 0, 0, -1, vertexColour},
+                                  {-kHalf, -kHalf, kDepth, 0, 0, -1, vertexColour},
+                                  {kHalf, -kHalf, kDepth, 0, 0, -1, vertexColour}};
+    auto draw = [&] {
+        Begin();
+        Device()->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+        EXPECT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex)), D3D_OK);
+        End();
+        return Pixel(32, 32);
+    };
+    const float ga = 0x80 / 255.0f;
+    // Defaults: the vertex colour is the diffuse colour, ambient and emissive come from the material.
+    EXPECT_TRUE(ColorNear(
+        draw(), Rgba{vc.r + 0.4f * ga + 0.1f, vc.g + 0.4f * ga + 0.2f, vc.b + 0.4f * ga + 0.3f, 1}));
+    // Material as the diffuse source.
+    Device()->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL);
+    EXPECT_TRUE(ColorNear(
+        draw(), Rgba{0.2f + 0.4f * ga + 0.1f, 0.2f + 0.4f * ga + 0.2f, 0.2f + 0.4f * ga + 0.3f, 1}));
+    // The vertex colour as ambient and emissive colour.
+    Device()->SetRenderState(D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+    Device()->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+    EXPECT_TRUE(ColorNear(
+        draw(), Rgba{0.2f + vc.r * ga + vc.r, 0.2f + vc.g * ga + vc.g, 0.2f + vc.b * ga + vc.b, 1}));
+    // Without COLORVERTEX every colour comes from the material.
+    Device()->SetRenderState(D3DRS_COLORVERTEX, FALSE);
+    Device()->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    EXPECT_TRUE(ColorNear(
+        draw(), Rgba{0.2f + 0.4f * ga + 0.1f, 0.2f + 0.4f * ga + 0.2f, 0.2f + 0.4f * ga + 0.3f, 1}));
+}
+
 TEST_F(GlLightingTest, VertexColourAsDiffuseSourceWhenLightingIsOff) {
     Device()->SetRenderState(D3DRS_LIGHTING, FALSE);
     Begin();

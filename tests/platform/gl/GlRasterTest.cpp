@@ -128,6 +128,59 @@ TEST_F(GlRasterTest, PointFillDrawsSquaresOfPointSize) {
     EXPECT_EQ(p[32 * kFrameWidth + 32] & 0xFFFFFF, 0u);
 }
 
+struct PointVertex {
+    float x, y, z;
+    D3DCOLOR diffuse;
+};
+
+// Width and height of the lit pixels through the frame centre.
+std::pair<int, int> LitExtent(const std::vector<D3DCOLOR>& p) {
+    int width = 0, height = 0;
+    for (int i = 0; i < 64; ++i) {
+        width += (p[32 * kFrameWidth + i] & 0xFFFFFF) != 0;
+        height += (p[i * kFrameWidth + 32] & 0xFFFFFF) != 0;
+    }
+    return {width, height};
+}
+
+TEST_F(GlRasterTest, PointScaleFollowsTheDistanceFunctionAndClamps) {
+    SetPerspective();
+    Device()->SetRenderState(D3DRS_POINTSIZE_MIN, FloatToDWORD(0.0f));
+    Device()->SetRenderState(D3DRS_POINTSIZE_MAX, FloatToDWORD(64.0f));
+    // S = viewport height x size x sqrt(1 / (A + B De + C De^2)), De the eye distance; 64 pixels high.
+    const struct {
+        BOOL scale;
+        float size, a, b, c, z, min, max;
+        int expected;
+    } cases[] = {
+        {FALSE, 6.0f, 1, 0, 0, 4, 0, 64, 6},  // scaling off: the size in pixels
+        {TRUE, 0.125f, 1, 0, 0, 4, 0, 64, 8}, // 64 x 0.125
+        {TRUE, 1.0f, 0, 0, 1, 4, 0, 64, 16},  // 64 / 4
+        {TRUE, 1.0f, 0, 0, 1, 8, 0, 64, 8},   // 64 / 8: twice as far, half as large
+        {TRUE, 0.25f, 0, 1, 0, 4, 0, 64, 8},  // 64 x 0.25 / sqrt(4)
+        {TRUE, 1.0f, 0, 0, 1, 4, 0, 5, 5},    // cut to POINTSIZE_MAX
+        {TRUE, 1.0f, 0, 0, 1, 8, 10, 64, 10}, // raised to POINTSIZE_MIN
+    };
+    for (const auto& c : cases) {
+        Device()->SetRenderState(D3DRS_POINTSCALEENABLE, c.scale);
+        Device()->SetRenderState(D3DRS_POINTSIZE, FloatToDWORD(c.size));
+        Device()->SetRenderState(D3DRS_POINTSCALE_A, FloatToDWORD(c.a));
+        Device()->SetRenderState(D3DRS_POINTSCALE_B, FloatToDWORD(c.b));
+        Device()->SetRenderState(D3DRS_POINTSCALE_C, FloatToDWORD(c.c));
+        Device()->SetRenderState(D3DRS_POINTSIZE_MIN, FloatToDWORD(c.min));
+        Device()->SetRenderState(D3DRS_POINTSIZE_MAX, FloatToDWORD(c.max));
+        const PointVertex point{0, 0, c.z, 0xFFFFFFFF};
+        Begin();
+        Device()->SetVertexShader(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &point, sizeof point), D3D_OK);
+        End();
+        const auto [width, height] = LitExtent(Pixels());
+        EXPECT_EQ(width, c.expected) << "size " << c.size << " A " << c.a << " B " << c.b << " C " << c.c
+                                     << " z " << c.z;
+        EXPECT_EQ(height, c.expected);
+    }
+}
+
 TEST_F(GlRasterTest, PresentKeepsTheFrameForGetFrontBuffer) {
     Begin(0xFF102030);
     DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);

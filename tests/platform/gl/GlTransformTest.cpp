@@ -4,6 +4,8 @@
 
 #include "platform/d3d8/GlPipeline.h"
 
+#include <algorithm>
+
 namespace {
 
 class GlTransformTest : public GlDeviceTest {
@@ -107,6 +109,45 @@ TEST_F(GlTransformTest, IndexedBlendingPicksPaletteEntries) {
         ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(IndexedVertex)), D3D_OK);
         End();
         EXPECT_NEAR(LitColumn(), c.second, 1) << "weight " << c.first;
+    }
+}
+
+struct FourMatrixVertex {
+    float x, y, z;
+    float weights[3];
+    DWORD indices;
+    D3DCOLOR diffuse;
+};
+
+TEST_F(GlTransformTest, FourIndexedMatricesWithTheLastWeightImplied) {
+    // Palette entries up to the last one; each moves the square sideways.
+    const DWORD index[4] = {3, 50, 128, 255};
+    const float shift[4] = {-6, -2, 2, 6};
+    for (int i = 0; i < 4; ++i) {
+        const D3DMATRIX m = Translation(shift[i], 0, 0);
+        Device()->SetTransform(D3DTS_WORLDMATRIX(index[i]), &m);
+    }
+    Device()->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_3WEIGHTS);
+    Device()->SetRenderState(D3DRS_INDEXEDVERTEXBLENDENABLE, TRUE);
+    const struct {
+        float w[3];
+    } cases[] = {{{0.25f, 0.25f, 0.25f}}, {{0.0f, 0.0f, 0.0f}}, {{0.5f, 0.0f, 0.5f}}, {{0.0f, 0.75f, 0.0f}}};
+    for (const auto& c : cases) {
+        const float last = 1.0f - c.w[0] - c.w[1] - c.w[2];
+        const float x = c.w[0] * shift[0] + c.w[1] * shift[1] + c.w[2] * shift[2] + last * shift[3];
+        FourMatrixVertex v[4];
+        Square(v, 10);
+        for (FourMatrixVertex& b : v) {
+            std::copy(c.w, c.w + 3, b.weights);
+            b.indices = index[0] | index[1] << 8 | index[2] << 16 | index[3] << 24;
+            b.diffuse = 0xFFFFFFFF;
+        }
+        Begin();
+        Device()->SetVertexShader(D3DFVF_XYZB4 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_DIFFUSE);
+        ASSERT_EQ(Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(FourMatrixVertex)), D3D_OK);
+        End();
+        // x at depth 10 lands at pixel 32 + 3.2 x.
+        EXPECT_NEAR(LitColumn(), 32 + 3.2f * x, 1) << "weights " << c.w[0] << " " << c.w[1] << " " << c.w[2];
     }
 }
 
