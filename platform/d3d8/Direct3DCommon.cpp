@@ -180,6 +180,8 @@ HRESULT Direct3DCommon::GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCA
     *caps = a->caps;
     caps->DeviceType = deviceType;
     caps->AdapterOrdinal = adapter;
+    // The reference rasteriser draws in software whatever the adapter's hardware does.
+    if (deviceType == D3DDEVTYPE_REF) caps->DevCaps &= ~D3DDEVCAPS_HWRASTERIZATION;
     return D3D_OK;
 }
 

@@ -79,6 +79,9 @@ TEST_F(Direct3DTest, CapsNameTheDeviceType) {
     ASSERT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_REF, &caps), D3D_OK);
     EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
     EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    EXPECT_FALSE(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION); // the reference rasteriser is software
+    ASSERT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+    EXPECT_TRUE(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION);
     EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANRENDERWINDOWED);
     EXPECT_EQ(d3d_->GetDeviceCaps(0, D3DDEVTYPE_SW, &caps), D3DERR_INVALIDCALL);
 }

@@ -2,6 +2,8 @@
 
 #include "GlTestDevice.h"
 
+#include "platform/d3d8/GlDevice.h"
+
 namespace {
 
 class GlRasterTest : public GlDeviceTest {};
@@ -220,6 +222,14 @@ TEST_F(GlRasterTest, ReferenceDeviceDrawsBesideTheDefaultDevice) {
     ASSERT_EQ(Direct3D()->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_REF, nullptr,
                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &reference),
               D3D_OK);
+    auto* gl = dynamic_cast<GlDevice*>(reference);
+    ASSERT_NE(gl, nullptr);
+    ASSERT_TRUE(gl->MakeContextCurrent());
+    EXPECT_TRUE(gl->Context().IsSoftware()) << gl->Context().Renderer();
+    D3DCAPS8 caps{};
+    ASSERT_EQ(reference->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_EQ(caps.DeviceType, D3DDEVTYPE_REF);
+    EXPECT_FALSE(caps.DevCaps & D3DDEVCAPS_HWRASTERIZATION);
     ASSERT_EQ(reference->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
     IDirect3DSurface8* back = nullptr;
     ASSERT_EQ(reference->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
