@@ -149,6 +149,9 @@ public:
     void SetRenderSource(int32_t source, int32_t stage, D3DCOLOR color = 0xFFFFFFFF);
     int32_t SetTextureFilter(int32_t preset, DWORD stage);
     void SetBlendMode(int32_t mode, int32_t alpha = 255);
+    // Puts back a blend mode and blend alpha read earlier (GetBlendMode, GetBlendAlpha), both
+    // as remembered settings, after a temporary change.
+    void RestoreBlendMode(int32_t mode, int32_t alpha);
     // Sends the point states of a record; the size maximum is clamped to the hardware limit
     // or to the software limit (the larger of 64 and the device's), with a warning.
     void ApplyPointParameters(PointParameters& parameters, int32_t hardwareLimit);

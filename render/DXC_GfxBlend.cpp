@@ -80,3 +80,8 @@ void DXC_Gfx::SendBlendStates(int32_t mode, int32_t alpha) {
     if (row.alphaRule == 1) blendAlpha = 255;
     if (row.alphaRule == 2) blendAlpha = alpha;
 }
+
+void DXC_Gfx::RestoreBlendMode(int32_t mode, int32_t alpha) {
+    SetBlendMode(mode, alpha);
+    blendAlpha = alpha;
+}

@@ -355,7 +355,7 @@ void DXC_PrintfContainer::Draw(DXC_Gfx* gfx, float x, float y, float scroll) {
         gfx->SetViewPort(static_cast<int32_t>(saved.X), static_cast<int32_t>(saved.Y),
                          static_cast<int32_t>(saved.X + saved.Width),
                          static_cast<int32_t>(saved.Y + saved.Height), saved.MinZ, saved.MaxZ);
-    gfx->SetBlendMode(blend, alpha);
+    gfx->RestoreBlendMode(blend, alpha);
     gfx->ResumeZBuffer();
     gfx->SetCullMode(cull);
 }

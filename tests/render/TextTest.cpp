@@ -8,6 +8,7 @@
 #include "GfxTestSupport.h"
 #include "render/DXC_Font.h"
 #include "render/DXC_PrintfContainer.h"
+#include "render/DXC_Texture.h"
 
 using TextRun = DXC_PrintfContainer::Run;
 
@@ -161,6 +162,37 @@ TEST(TextDrawing, ThreeHundredCharactersGoInTwoBatches) {
     EXPECT_EQ(r.gfx->GetZBufferSuspendCount(), 0);
     EXPECT_EQ(r.gfx->GetCullMode(), -1);
     EXPECT_EQ(r.gfx->GetBlendMode(), 1);
+    r.gfx->EndScene();
+}
+
+TEST(TextDrawing, ImageRunsShowRegisteredTexturesAndTextKeepsTheBlendSettings) {
+    RecordingGfx r;
+    DXC_Font* font = new DXC_Font();
+    r.gfx->AdoptFont(font);
+    r.gfx->BuildDefaultFont(font, 0xFF96DCFF, 0xFF006473);
+    r.gfx->SetFont(font);
+    DXC_Texture picture(r.gfx);
+    r.gfx->CreateTexture(&picture, 16, 8, 4, D3DFMT_A8R8G8B8, 1);
+    DXC_PrintfContainer& text = *r.gfx->GetPrintfContainer();
+    text.RegisterImage("pic", &picture);
+    text.Parse("A|i'pic'B|i'none'C");
+    ASSERT_EQ(text.GetLine(0).runCount, 3);
+    EXPECT_EQ(text.GetRun(1).image, 1);
+    EXPECT_EQ(text.GetRun(1).texture, &picture);
+    EXPECT_FLOAT_EQ(text.GetRun(1).x, 6.0f); // after one character
+    EXPECT_FLOAT_EQ(text.GetRun(1).width, 16.0f);
+    EXPECT_FLOAT_EQ(text.GetRun(2).x, 22.0f);
+    EXPECT_EQ(std::string(text.RunText(text.GetRun(2)), 2), "BC"); // an unknown image shows nothing
+    // Drawing text between blend settings leaves mode and alpha as they were.
+    r.gfx->SetBlendMode(7, 100);
+    r.gfx->SetBlendMode(14, 30);
+    r.gfx->BeginScene();
+    r.Forget();
+    r.gfx->Printf(0, 0, "A|i'pic'B");
+    EXPECT_EQ(r.Device().Count(DeviceCallKind::DrawPrimitive), 1u); // the image quad
+    EXPECT_EQ(r.Device().Count(DeviceCallKind::DrawIndexedPrimitive), 2u);
+    EXPECT_EQ(r.gfx->GetBlendMode(), 14);
+    EXPECT_EQ(r.gfx->GetBlendAlpha(), 100);
     r.gfx->EndScene();
 }
 
