@@ -67,7 +67,13 @@ private:
 // The folder for maps that are not found where a scene names them: the option, else the
 // viewer's setting.
 std::string DefaultTexturePath(const InfoOptions& options) {
-    if (options.texturePathGiven) return options.texturePath;
+    // The loader puts the file name directly after the folder, as the viewer's setting ends
+    // with a separator; a folder given here may leave it out.
+    if (options.texturePathGiven) {
+        std::string folder = options.texturePath;
+        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+        return folder;
+    }
     RegistryKey key;
     std::string value;
     if (key.Open("Software\\Halvorn\\KZVView") && key.QueryValue("DefaultTexturePath", value, 256) == 0)
@@ -87,21 +93,6 @@ std::string FileFormat(const std::string& path, int32_t& binaryVersion) {
     if (read < 3 || std::memcmp(magic, "3SC", 3) != 0) return "kzv";
     binaryVersion = read == 4 ? magic[3] : 0;
     return "3sc";
-}
-
-// Warnings identical to the one before are folded into a count that the log writes only when
-// another warning follows. At the end of a file's load and update that count is written here,
-// as the next warning would write it, instead of being dropped with the report state.
-void AppendPendingRepeats(std::vector<std::string>& log) {
-    for (const ReportState* state : {&ErrorClass::GetReportState(), &DXC_Base::GetReportState()}) {
-        if (state->repeatCount <= 0) continue;
-        char line[64];
-        if (state->repeatCount >= MaxWarningRepeats)
-            std::snprintf(line, sizeof line, "Warning Repeat: >%i", state->repeatCount);
-        else
-            std::snprintf(line, sizeof line, "Warning Repeat: %i", state->repeatCount);
-        log.emplace_back(line);
-    }
 }
 
 // The graphics object on the recording device and the loader, made once and used for every
@@ -172,7 +163,6 @@ ReportJson SceneSession::Inspect(const std::string& path, const InfoOptions& opt
             time = facts.firstFrame / facts.frameSpeed;
         if (options.loop) scene->SetLoop(1);
         scene->Update(time, 1);
-        AppendPendingRepeats(log);
         SetLogObserver(nullptr);
         report = ReportScene(*scene, facts, time);
         report["log"] = log;
