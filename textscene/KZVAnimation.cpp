@@ -324,9 +324,14 @@ int32_t KZVLoader::ReadMapFloatTrack(FloatTrack& track) {
             continue;
         track.keys.push_back(key);
         if (track.Count() == MaxTrackKeys) {
-            // The rest of the block is left to the enclosing reader's keyword scan.
+            // Further keys are dropped, but the block is read to its end: left to the
+            // enclosing reader, its closing brace would end that reader's block too.
             Warning("More than 1024 float bezier keys");
-            return 0;
+            for (;;) {
+                const int32_t rest = NextKeyword();
+                if (rest == KW_END_OF_BLOCK) return 0;
+                if (rest == KW_END_OF_DATA) return 1;
+            }
         }
     }
 }

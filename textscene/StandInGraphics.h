@@ -11,7 +11,7 @@
 #include "scene/TextMatrixAni.h"
 #include "textscene/KZVGraphics.h"
 
-struct IDirect3DDevice8;
+class IDirect3DDevice8;
 
 // The graphics seam without drawing, for tests and tools: meshes are created on a given
 // device (the recording device) exactly as the graphics object creates them, and textures

@@ -1,0 +1,57 @@
+// libFuzzer target: the text scene loader on hostile bytes, loaded from memory into a scene on
+// the recording device. A load may end in the loader's error (ErrorMsg) or in an error of a
+// scene object (DXC_Error); anything else that escapes, a crash, a hang or an unbounded
+// allocation is a finding. After a load the scene is updated and sampled at a few times, as
+// the viewer would, so faults in what the loader built show too.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "foundation/ErrorReport.h"
+#include "foundation/Log.h"
+#include "platform/d3d8/RecordingDevice.h"
+#include "scene/Scene3d.h"
+#include "textscene/KZVLoader.h"
+#include "textscene/StandInGraphics.h"
+
+namespace {
+
+struct Context {
+    IDirect3DDevice8* device = nullptr;
+    std::unique_ptr<StandInGraphics> graphics;
+    KZVLoader loader;
+
+    Context() {
+        device = CreateRecordingDevice(640, 480, false);
+        if (auto* recorder = AsRecordingDevice(device)) recorder->SetRecording(false);
+        graphics = std::make_unique<StandInGraphics>(device);
+        loader.SetGraphics(graphics.get());
+    }
+};
+
+Context& Shared() {
+    static Context* context = [] {
+        // The log goes to the temporary folder; its entry limit keeps it small.
+        SetLogDirectory("/tmp");
+        return new Context();
+    }();
+    return *context;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 1 << 20) return 0;
+    Context& context = Shared();
+    ResetReportState();
+    DXC_3dScene scene;
+    try {
+        context.loader.LoadTextFromMemory(&scene, "fuzz.kzv", data, static_cast<int32_t>(size), -1);
+        for (float t : {0.0f, 0.5f, 3.0f}) scene.Update(t, 1);
+    } catch (const ErrorMsg&) {
+    } catch (const DXC_Error&) {
+    }
+    return 0;
+}
