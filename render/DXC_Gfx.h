@@ -401,9 +401,9 @@ private:
 // The graphics object of the program (null until InitGraphics has made it).
 extern DXC_Gfx* g_Gfx;
 
-// The start-up of the graphics: the graphics object with its device, the font (text layout
-// included). Reads the display, device and skinning options of g_ViewerSettings-like values
-// passed in by the entry. window null means headless (off-screen at width x height).
+// The start-up of the graphics: the graphics object (kept in g_Gfx) with its device in the
+// window, or off-screen at the requested size when window is null (headless), then the built-in
+// font made current at size 4. The entry fills the options from its settings record.
 struct GraphicsOptions {
     int32_t windowed = 1;
     int32_t width = 640;
