@@ -133,6 +133,7 @@ int32_t KZVLoader::ReadGeomObject() {
         DXC_3dObject* helper = scene->Helpers().Get(scene->Helpers().AddNew());
         mesh->CopyTo(helper, 1);
         helper->objectType = ObjectTypeHelper;
+        NoteHelper(helper);
         meshes.Delete(slot);
     }
     FreeGeometry();

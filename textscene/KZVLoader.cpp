@@ -72,10 +72,7 @@ void KZVLoader::BeginLoad(DXC_3dScene* target, const char* path, int32_t flags) 
     ResetTiming();
     ResetVersion();
     skinned = 0;
-    ResetReader();
-    meshInfos.clear();
-    meshInfoByName.clear();
-    meshInfoByObject.clear();
+    ClearLoadState();
     sceneDirectory = std::string(DirectoryPart(path)).c_str();
     scene->Clear();
 }
@@ -164,6 +161,7 @@ void KZVLoader::ClearLoadState() {
     meshInfoByName.clear();
     meshInfoByObject.clear();
     madeTargets.clear();
+    helperByName.clear();
     replaceKeysOf = nullptr;
     currentMesh = nullptr;
     animationTarget = nullptr;
@@ -223,6 +221,7 @@ int32_t KZVLoader::ReadTopLevel(int32_t depth) {
             DXC_3dObject* helper = NewHelperFor(id);
             end = ReadHelperObject(helper);
             replaceKeysOf = nullptr;
+            NoteHelper(helper);
             break;
         }
         case KW_ATMOSPHERIC:

@@ -174,6 +174,8 @@ protected:
     // The helper a "BONEOBJECT", "HELPEROBJECT" or "TARGETOBJECT" block is read into.
     DXC_3dObject* NewHelperFor(int32_t keyword);
     static void FreeKeys(DXC_3dObject* object);
+    // Files a helper under its name for target lookups.
+    void NoteHelper(DXC_3dObject* helper);
     // True when a name found inside a block of object names object itself.
     bool IsOwnNodeName(const DXC_3dObject* object, const String& inner);
 
@@ -232,7 +234,8 @@ protected:
     String ownTransformName;                // name inside the block's first transform
     // Target helpers made from camera and light blocks, by name, until a target block fills them.
     std::unordered_map<std::string, DXC_3dObject*> madeTargets;
-    DXC_3dObject* replaceKeysOf = nullptr; // its keys give way to the block being read
+    std::unordered_map<std::string, DXC_3dObject*> helperByName; // helpers read so far
+    DXC_3dObject* replaceKeysOf = nullptr;                       // its keys give way to the block being read
     int32_t materialRef = -1;
     int32_t maxWeightsPerVertex = 0; // largest weight count of a vertex of the current mesh
     float wireColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};

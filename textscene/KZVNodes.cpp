@@ -17,14 +17,20 @@ constexpr float DegreesToRadians = 0.017453292f;
 // "TM_ANIMATION" named after the target. This is the helper object of that name that takes
 // them, made when the scene has none yet.
 DXC_3dObject* KZVLoader::TargetHelper(const String& targetName) {
+    auto known = helperByName.find(targetName.Text());
+    if (known != helperByName.end()) return known->second;
     DynaMem<DXC_3dObject>& helpers = scene->Helpers();
-    for (int32_t p = 0; p < helpers.GetCount(); ++p)
-        if (helpers.GetAt(p)->name.Equals(targetName.Text())) return helpers.GetAt(p);
     DXC_3dObject* helper = helpers.Get(helpers.AddNew());
     helper->objectType = ObjectTypeHelper;
     helper->name = targetName;
     madeTargets.emplace(targetName.Text(), helper);
+    NoteHelper(helper);
     return helper;
+}
+
+void KZVLoader::NoteHelper(DXC_3dObject* helper) {
+    // The first helper of a name is the one a target name finds.
+    helperByName.emplace(helper->name.Text(), helper);
 }
 
 void KZVLoader::FreeKeys(DXC_3dObject* object) {
