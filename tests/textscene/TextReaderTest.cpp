@@ -1,6 +1,8 @@
 #include "LoaderTestSupport.h"
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -289,4 +291,31 @@ TEST(TextNumberTest, NarrowingAndTruncationHaveNoUndefinedCases) {
     EXPECT_EQ(TruncateToInt32(1e20), 2147483647);
     EXPECT_EQ(TruncateToInt32(-1e20), -2147483647 - 1);
     EXPECT_EQ(TruncateToInt32(NAN), 0);
+}
+
+TEST_F(TextReaderTest, NumbersIgnoreTheProcessLocale) {
+    // A locale whose decimal separator is a comma, made for this test.
+    const std::string locales = (dir / "locales").string();
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' > /dev/null 2>&1";
+    ASSERT_EQ(std::system(("mkdir -p '" + locales + "' && " + command).c_str()), 0) << "localedef failed";
+    setenv("LOCPATH", locales.c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    EXPECT_EQ(std::strtod("2.5", nullptr), 2.0); // the process locale reads no decimal point
+    EXPECT_EQ(std::strtod("2,5", nullptr), 2.5);
+
+    EXPECT_EQ(TextToDouble("2.5", 3), 2.5);
+    EXPECT_EQ(TextToDouble("+2.5", 4), 2.5); // the fallback path too
+    EXPECT_EQ(TextToDouble("2,5", 3), 2.0);
+    Reader r("0.25 +1.75 12.9");
+    float f = 0;
+    int32_t i = 0;
+    r.ScanFloat(f);
+    EXPECT_EQ(f, 0.25f);
+    r.ScanFloat(f);
+    EXPECT_EQ(f, 1.75f);
+    r.ScanInt(i);
+    EXPECT_EQ(i, 12);
+
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
 }
