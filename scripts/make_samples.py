@@ -310,7 +310,7 @@ def showcase():
 }
 """
     # A base, an arm that moves with Bezier position, TCB rotation and Bezier scale keys,
-    # and a hand that uses the sample controllers; a "Multi" box with two sub-materials.
+    # a "Multi" box with two sub-materials, and a hand that uses the sample controllers.
     s += geomobject("Base", (0, 0, 0), box_mesh((40, 40, 10)), material=0)
     s += geomobject("Arm", (0, 0, 20), box_mesh((10, 10, 30), centre=(0, 0, 15)), parent="Base", material=0,
                     anim=tm_animation("Arm",
@@ -321,19 +321,22 @@ def showcase():
                                                (45, (0, 0, 1), 2.0, (0.2, 0, 0, 0, 0)),
                                                (90, (0, 0, 1), 4.5, (0, 0, 0, 0.5, 0.5))]),
                                       scale_bezier([(0, (1, 1, 1)), (45, (1.5, 1.5, 1)), (90, (1, 1, 1))])))
+    # "Multi" is transparent (the opacity track of its "Pulse" sub-material) and comes before the
+    # opaque "Hand", so the opaque-first mesh order differs from the file order.
+    s += geomobject("Multi", (40, 0, 5), box_mesh((12, 12, 12), mtlids=[0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1]),
+                    material=1)
     s += geomobject("Hand", (0, 0, 52), box_mesh((6, 6, 6), smoothing="all"), parent="Arm", material=0,
                     anim=tm_animation("Hand",
                                       pos_samples([(0, (0, 0, 52)), (30, (0, 3, 52)), (60, (0, -3, 52)),
                                                    (90, (0, 0, 52))]),
                                       rot_samples([(0, (1, 0, 0), 0.0), (45, (1, 0, 0), 1.0), (90, (1, 0, 0), 1.0)]),
                                       scale_samples([(0, (1, 1, 1)), (45, (-2, 2, 2)), (90, (1, 1, 1))])))
-    s += geomobject("Multi", (40, 0, 5), box_mesh((12, 12, 12), mtlids=[0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1]),
-                    material=1)
     # A clone of the arm with a material of its own, standing beside it.
     s += ("*GEOMOBJECT {\n\t*NODE_NAME \"ArmClone\"\n" + node_tm("ArmClone", (-40, 0, 0)) +
           "\t*CLONE \"Arm\"\n\t*MATERIAL_REF 2\n\t*WIREFRAME_COLOR 0.2000\t0.2000\t0.9000\n}\n")
+    # A dummy turning 7 rad in one sample step: more than 2 pi, so the step is split in three.
     s += ("*HELPEROBJECT {\n\t*NODE_NAME \"Dummy01\"\n\t*HELPER_CLASS \"Dummy\"\n" + node_tm("Dummy01", (0, 40, 0)) +
-          tm_animation("Dummy01", rot_samples([(0, (0, 0, 1), 0.0), (90, (0, 0, 1), 3.0)])) + "}\n")
+          tm_animation("Dummy01", rot_samples([(0, (0, 0, 1), 0.0), (90, (0, 0, 1), 7.0)])) + "}\n")
     # A camera with its target, the target written inside the camera block the way the
     # exporter writes it, and also as an object of its own.
     s += ("*CAMERAOBJECT {\n\t*NODE_NAME \"Camera01\"\n\t*CAMERA_TYPE Target\n" + node_tm("Camera01", (0, -150, 60)) +

@@ -42,18 +42,19 @@ expect("view options", s["viewOptions"], [0, 0, 0, -2, -2, 1, 1, 0, 1, 0, 0, 1, 
 expect("camera 0 is current", s["currentCamera"], 0)
 expect("time is the first frame", s["time"], 0.0)
 
-# Glass (ArmClone) and the opacity track of Pulse (Multi) make two meshes transparent; they
-# already stand last, so sorting keeps the file order.
-expect("mesh order", [m["name"] for m in s["meshes"]], ["Base", "Arm", "Hand", "Multi", "ArmClone"])
+# Glass (ArmClone) and the opacity track of Pulse (Multi) make two meshes transparent. The
+# file has Base, Arm, Multi, Hand, ArmClone: sorting swaps Multi with the opaque Hand after it.
+expect("mesh order, opaque first", [m["name"] for m in s["meshes"]], ["Base", "Arm", "Hand", "Multi", "ArmClone"])
 arm, hand = by_name(s["meshes"], "Arm"), by_name(s["meshes"], "Hand")
 expect("Arm parent", arm["parent"], "Base")
 expect("Hand parent", hand["parent"], "Arm")
 expect("Hand world at 0: own (0,0,52) on Arm's (0,0,20)", hand["world"][12:16], [0.0, 0.0, 72.0, 1.0])
 
-# Rotation splitting: the TCB key of 4.5 rad after a key becomes two keys; 2.0 stays one.
+# Rotation splitting: the TCB key of 4.5 rad after a key becomes two keys, 2.0 stays one;
+# Dummy01's sample step of 7 rad becomes three.
 expect("Arm keys", arm["keys"], {"pos": 3, "rot": 4, "scale": 3})
 expect("Hand keys", hand["keys"], {"pos": 4, "rot": 3, "scale": 3})
-expect("Dummy01 keys", by_name(s["helpers"], "Dummy01")["keys"], {"pos": 0, "rot": 2, "scale": 0})
+expect("Dummy01 keys", by_name(s["helpers"], "Dummy01")["keys"], {"pos": 0, "rot": 4, "scale": 0})
 
 # Each side in its own smoothing group: 24 vertices; Hand in one group is split only by its
 # texture coordinates: 20. One diffuse map: XYZ | NORMAL | TEX1.
@@ -174,6 +175,9 @@ for name in ("Arm", "Hand"):
     expect(name + " at 4 s looped = at 1 s", by_name(s["meshes"], name)["world"], by_name(once["meshes"], name)["world"])
 expect("camera at 4 s looped = at 1 s", s["cameras"][0]["position"], once["cameras"][0]["position"])
 expect("not looped at 1 s", once["meshes"][0]["loop"], False)
+# The first of Dummy01's three split keys: 7/3 rad about z at 1 s (unsplit, the 7 rad step
+# would be taken the short way round).
+expect("Dummy01 turned 7/3 rad at 1 s", by_name(once["helpers"], "Dummy01")["world"][0], math.cos(7 / 3))
 EOF
 
 # ---- the folder for maps not found where the scene names them --------------------------------
