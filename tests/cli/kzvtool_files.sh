@@ -110,7 +110,8 @@ expect("the lights are point lights", [l["type"] for l in report[1]["lights"]], 
 EOF
 
 # ---- text: Windows-1252 names become UTF-8, UTF-8 names stay ---------------------------------
-printf '*3DSMAX_KZVEXPORT 211\n*HELPEROBJECT {\n *NODE_NAME "W\xfcrfel \x80 \x81"\n}\n*HELPEROBJECT {\n *NODE_NAME "Kugel \xc3\xa9"\n *NODE_PARENT "W\xfcrfel \x80 \x81"\n}\n' >names.kzv
+# Overlong forms and encoded surrogates are no UTF-8 either.
+printf '*3DSMAX_KZVEXPORT 211\n*HELPEROBJECT {\n *NODE_NAME "W\xfcrfel \x80 \x81"\n}\n*HELPEROBJECT {\n *NODE_NAME "Kugel \xc3\xa9"\n *NODE_PARENT "W\xfcrfel \x80 \x81"\n}\n*HELPEROBJECT {\n *NODE_NAME "\xc0\xaf"\n}\n*HELPEROBJECT {\n *NODE_NAME "\xed\xa0\x80"\n}\n' >names.kzv
 "$tool" info --json names.kzv >names.json
 check "names: exit" 0 $?
 checks names.json <<'EOF'
@@ -118,6 +119,8 @@ h = report[0]["helpers"]
 expect("Windows-1252 name", h[0]["name"], "W\u00fcrfel \u20ac \u0081")
 expect("UTF-8 name kept", h[1]["name"], "Kugel \u00e9")
 expect("parent name converted too", h[1]["parent"], "W\u00fcrfel \u20ac \u0081")
+expect("overlong form", h[2]["name"], "\u00c0\u00af")
+expect("encoded surrogate", h[3]["name"], "\u00ed\u00a0\u20ac")
 EOF
 
 # ---- numbers that are not finite are null ----------------------------------------------------
