@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "textscene/KZVGraphics.h"
+
+class DXC_Gfx;
+
+// The loader's seam on the graphics object itself: meshes get their D3DX mesh and mesh data
+// (render/DXC_MeshData) from the graphics object's CreateMesh, material textures are
+// DXC_Texture objects attached to it, and map images are loaded by its LoadTexture, so a
+// scene loaded through here is ready to draw on that device.
+class GfxLoaderGraphics : public KZVGraphics {
+public:
+    explicit GfxLoaderGraphics(DXC_Gfx& gfx) : gfx(gfx) {}
+
+    // The D3DX mesh that the mesh's DXC_MeshData holds, with the sphere-map channel and the
+    // skinning settings (skinned flag, blend matrix count = bone count) recorded beside it.
+    ID3DXMesh* CreateMesh(DXC_Mesh* mesh, const MeshCreateParams& params) override;
+    // A DXC_Texture attached to the graphics object.
+    std::unique_ptr<DXC_AnimatedTexture> CreateTexture() override;
+    // A DXC_Texture sharing source's images; source must be one of this seam's textures.
+    std::unique_ptr<DXC_AnimatedTexture> CopyTexture(const DXC_AnimatedTexture& source) override;
+    // Selects the slot and loads the image through LoadTexture (colour key 0, format -1, the
+    // setup's type and mip levels). The slot keeps the name as the scene wrote it, which is
+    // what a saved scene records. The partial-alpha test runs on 4-byte images only: other
+    // formats cannot carry partial alpha that the test would see.
+    int32_t SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) override;
+
+    DXC_Gfx& GetGfx() const { return gfx; }
+
+private:
+    DXC_Gfx& gfx;
+};
