@@ -116,6 +116,7 @@ template <class T> void KeyTrack<T>::FreeIndex() {
     delete[] index;
     index = nullptr;
     indexSize = 0;
+    hint = 0;
 }
 
 template <class T> int32_t KeyTrack<T>::BuildIndex() {
@@ -125,27 +126,57 @@ template <class T> int32_t KeyTrack<T>::BuildIndex() {
     if (met != count || met == 0) return met;
     index = new KeyIndexEntry<T>[met];
     int32_t i = 0;
-    for (DXC_KeyBase<T>* k = first; k; k = k->next) index[i++] = {k, k->time};
+    for (DXC_KeyBase<T>* k = first; k; k = k->next) index[i++] = {k, k->time, k->type, k->data};
     indexSize = met;
     return met;
 }
 
-template <class T> const DXC_KeyBase<T>* KeyTrack<T>::Find(float t) const {
+template <class T> void KeyTrack<T>::FindPair(float t, KeyPair<T>& out) const {
     if (index) {
-        int32_t lo = 0, hi = indexSize;
-        while (lo < hi - 1) {
-            int32_t mid = (lo + hi) / 2;
-            if (t < index[mid].time)
-                hi = mid;
-            else
-                lo = mid;
+        // Playback moves forward a little each frame, so the key found last time, or the one
+        // after it, is nearly always the answer; checking them first spares the search and
+        // its cache misses. The result is the same either way.
+        int32_t found = -1;
+        for (int32_t i = hint; i < hint + 2 && i < indexSize; ++i)
+            if ((i == 0 || index[i].time <= t) && (i + 1 == indexSize || t < index[i + 1].time)) {
+                found = i;
+                break;
+            }
+        if (found < 0) {
+            int32_t lo = 0, hi = indexSize;
+            while (lo < hi - 1) {
+                int32_t mid = (lo + hi) / 2;
+                if (t < index[mid].time)
+                    hi = mid;
+                else
+                    lo = mid;
+            }
+            found = lo;
         }
-        return index[lo].key;
+        hint = found;
+        out.k = &index[found];
+        out.n = found + 1 < indexSize ? &index[found + 1] : nullptr;
+        out.first = index;
+        return;
     }
+    // No index yet (a track still being built): walk the list and sample from copies.
     const DXC_KeyBase<T>* k = first;
-    if (!k) return nullptr;
+    out.k = out.n = out.first = nullptr;
+    if (!k) return;
     while (k->next && !(t < k->next->time)) k = k->next;
-    return k;
+    auto copy = [&out](int slot, const DXC_KeyBase<T>* key) {
+        out.copies[slot] = {const_cast<DXC_KeyBase<T>*>(key), key->time, key->type, key->data};
+        return &out.copies[slot];
+    };
+    out.k = copy(0, k);
+    out.n = k->next ? copy(1, k->next) : nullptr;
+    out.first = copy(2, first);
+}
+
+template <class T> const DXC_KeyBase<T>* KeyTrack<T>::Find(float t) const {
+    KeyPair<T> pair;
+    FindPair(t, pair);
+    return pair.k ? pair.k->key : nullptr;
 }
 
 template class KeyTrack<DXC_PosKeyData>;
@@ -179,7 +210,8 @@ float Ease(float a, float from, float to) {
 
 namespace {
 
-template <class T> D3DXVECTOR3 HermiteOrLinear(const DXC_KeyBase<T>& k, const DXC_KeyBase<T>& n, float s) {
+template <class T>
+D3DXVECTOR3 HermiteOrLinear(const KeyIndexEntry<T>& k, const KeyIndexEntry<T>& n, float s) {
     if (k.type != KeyTypeBezier) return k.data.value + (n.data.value - k.data.value) * s;
     float s2 = s * s, s3 = s2 * s;
     float h1 = 2.0f * s3 - 3.0f * s2 + 1.0f;
@@ -189,25 +221,76 @@ template <class T> D3DXVECTOR3 HermiteOrLinear(const DXC_KeyBase<T>& k, const DX
     return k.data.value * h1 + k.data.outTangent * h3 - n.data.inTangent * h4 + n.data.value * h2;
 }
 
-template <class T>
-D3DXVECTOR3 SampleVector(const KeyTrack<T>& track, float t, int32_t loop, float loopLength) {
-    const DXC_KeyBase<T>* k = track.Find(t);
-    if (t < k->time) return k->data.value;
-    if (k->next) return HermiteOrLinear(*k, *k->next, (t - k->time) / (k->next->time - k->time));
-    float span = loopLength - k->time;
-    if (!loop || !(span > 0.0f)) return k->data.value; // held (or nothing left to blend over)
-    return HermiteOrLinear(*k, *track.First(), (t - k->time) / span);
+template <class T> D3DXVECTOR3 SampleVector(const KeyPair<T>& pair, float t, int32_t loop, float loopLength) {
+    const KeyIndexEntry<T>& k = *pair.k;
+    if (t < k.time) return k.data.value;
+    if (pair.n) return HermiteOrLinear(k, *pair.n, (t - k.time) / (pair.n->time - k.time));
+    float span = loopLength - k.time;
+    if (!loop || !(span > 0.0f)) return k.data.value; // held (or nothing left to blend over)
+    return HermiteOrLinear(k, *pair.first, (t - k.time) / span);
 }
 
-D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b, float w) {
-    D3DXQUATERNION q;
-    D3DXQuaternionSlerp(&q, &a, &b, w);
-    return q;
+// Slerp as D3DXQuaternionSlerp computes it (shorter arc), evaluated without trigonometry for
+// the common case of nearby rotations, since sampling a TCB segment takes six of them per
+// frame. The weight sin(t theta) / sin(theta) is the series sum of a_i (cos theta - 1)^i with
+// a_0 = t and a_i = a_(i-1) (t^2 - i^2) / (i (2i + 1)). For t in 0..1 each term is less than
+// r = (1 - cos theta) / 2 times the one before, so n terms leave an error below r^(n+1) / (1 - r):
+// the number of terms is chosen from r to keep that below 1e-7. Other cases (wide angles,
+// t outside 0..1) take the library function.
+constexpr int kMaxSlerpTerms = 8;
+constexpr float kSeriesMinCos = 0.7f; // r <= 0.15: 8 terms give 4e-8
+
+struct SeriesCoefficients {
+    float u[kMaxSlerpTerms + 1], v[kMaxSlerpTerms + 1];
+    constexpr SeriesCoefficients() : u(), v() {
+        for (int i = 1; i <= kMaxSlerpTerms; ++i) {
+            u[i] = 1.0f / static_cast<float>(i * (2 * i + 1));
+            v[i] = static_cast<float>(i) / static_cast<float>(2 * i + 1);
+        }
+    }
+};
+constexpr SeriesCoefficients kSeries;
+
+// The two weights sin((1 - t) theta) / sin(theta) and sin(t theta) / sin(theta), N terms each,
+// unrolled (N is a constant) and interleaved so that the two chains run side by side.
+template <int N> void SeriesWeights(float t, float y, float& wd, float& wt) {
+    const float d = 1.0f - t, t2 = t * t, d2 = d * d;
+    float at = 1.0f, ad = 1.0f;
+    for (int i = N; i >= 1; --i) {
+        at = 1.0f + (kSeries.u[i] * t2 - kSeries.v[i]) * y * at;
+        ad = 1.0f + (kSeries.u[i] * d2 - kSeries.v[i]) * y * ad;
+    }
+    wt = at * t;
+    wd = ad * d;
+}
+
+D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b, float t) {
+    float x = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
+    const float sign = x < 0.0f ? -1.0f : 1.0f;
+    x *= sign;
+    if (!(x >= kSeriesMinCos && t >= 0.0f && t <= 1.0f)) {
+        D3DXQUATERNION q;
+        D3DXQuaternionSlerp(&q, &a, &b, t);
+        return q;
+    }
+    const float y = x - 1.0f;
+    float wd, wt;
+    if (y >= -0.002f) // r <= 0.001
+        SeriesWeights<2>(t, y, wd, wt);
+    else if (y >= -0.02f) // r <= 0.01
+        SeriesWeights<3>(t, y, wd, wt);
+    else if (y >= -0.1f) // r <= 0.05
+        SeriesWeights<5>(t, y, wd, wt);
+    else
+        SeriesWeights<kMaxSlerpTerms>(t, y, wd, wt);
+    wt *= sign;
+    return D3DXQUATERNION(wd * a.x + wt * b.x, wd * a.y + wt * b.y, wd * a.z + wt * b.z, wd * a.w + wt * b.w);
 }
 
 // The TCB segment: a cubic Bezier curve on quaternions through the key rotations and their
 // controls, evaluated by repeated slerp at the eased parameter.
-D3DXQUATERNION SampleTcb(const DXC_RotKey& k, const DXC_RotKey& n, float w) {
+D3DXQUATERNION SampleTcb(const KeyIndexEntry<DXC_RotKeyData>& k, const KeyIndexEntry<DXC_RotKeyData>& n,
+                         float w) {
     float u = Ease(w, k.data.easeOut, n.data.easeIn);
     D3DXQUATERNION q1 = Slerp(k.data.rotation, k.data.outControl, u);
     D3DXQUATERNION q2 = Slerp(k.data.outControl, n.data.inControl, u);
@@ -221,28 +304,47 @@ D3DXQUATERNION SampleTcb(const DXC_RotKey& k, const DXC_RotKey& n, float w) {
 
 D3DXVECTOR3 SamplePositionTrack(const KeyTrack<DXC_PosKeyData>& track, float t, int32_t loop,
                                 float loopLength) {
-    return SampleVector(track, t, loop, loopLength);
+    KeyPair<DXC_PosKeyData> pair;
+    track.FindPair(t, pair);
+    return SampleVector(pair, t, loop, loopLength);
 }
 
 D3DXVECTOR3 SampleScaleTrack(const KeyTrack<DXC_ScaleKeyData>& track, float t, int32_t loop,
                              float loopLength) {
-    return SampleVector(track, t, loop, loopLength);
+    KeyPair<DXC_ScaleKeyData> pair;
+    track.FindPair(t, pair);
+    return SampleVector(pair, t, loop, loopLength);
 }
 
 D3DXQUATERNION SampleRotationTrack(const KeyTrack<DXC_RotKeyData>& track, float t, int32_t loop,
                                    float loopLength) {
-    const DXC_RotKey* k = track.Find(t);
-    if (t < k->time) {
+    KeyPair<DXC_RotKeyData> pair;
+    track.FindPair(t, pair);
+    return SampleRotationPair(pair, t, loop, loopLength);
+}
+
+D3DXVECTOR3 SamplePositionPair(const KeyPair<DXC_PosKeyData>& pair, float t, int32_t loop, float loopLength) {
+    return SampleVector(pair, t, loop, loopLength);
+}
+
+D3DXVECTOR3 SampleScalePair(const KeyPair<DXC_ScaleKeyData>& pair, float t, int32_t loop, float loopLength) {
+    return SampleVector(pair, t, loop, loopLength);
+}
+
+D3DXQUATERNION SampleRotationPair(const KeyPair<DXC_RotKeyData>& pair, float t, int32_t loop,
+                                  float loopLength) {
+    const KeyIndexEntry<DXC_RotKeyData>& k = *pair.k;
+    if (t < k.time) {
         D3DXQUATERNION q;
-        D3DXQuaternionRotationAxis(&q, &k->data.axis, k->data.angle);
+        D3DXQuaternionRotationAxis(&q, &k.data.axis, k.data.angle);
         return q;
     }
-    if (const DXC_RotKey* n = k->next) {
-        float w = (t - k->time) / (n->time - k->time);
-        if (k->type == KeyTypeTCB) return SampleTcb(*k, *n, w);
-        return Slerp(k->data.rotation, n->data.rotation, w);
+    if (const KeyIndexEntry<DXC_RotKeyData>* n = pair.n) {
+        float w = (t - k.time) / (n->time - k.time);
+        if (k.type == KeyTypeTCB) return SampleTcb(k, *n, w);
+        return Slerp(k.data.rotation, n->data.rotation, w);
     }
-    float span = loopLength - k->time;
-    if (!loop || !(span > 0.0f)) return k->data.rotation;
-    return Slerp(k->data.rotation, track.First()->data.rotation, (t - k->time) / span);
+    float span = loopLength - k.time;
+    if (!loop || !(span > 0.0f)) return k.data.rotation;
+    return Slerp(k.data.rotation, pair.first->data.rotation, (t - k.time) / span);
 }

@@ -70,9 +70,24 @@ using DXC_PosKey = DXC_KeyBase<DXC_PosKeyData>;
 using DXC_RotKey = DXC_KeyBase<DXC_RotKeyData>;
 using DXC_ScaleKey = DXC_KeyBase<DXC_ScaleKeyData>;
 
+// One entry of a track's index: the key and its time, and a copy of what sampling reads
+// (type and values), so that sampling reads one compact array instead of following list
+// links. Like every index it describes the keys as they were when it was built.
 template <class T> struct KeyIndexEntry {
     DXC_KeyBase<T>* key;
     float time;
+    uint16_t type;
+    T data;
+};
+
+// Where a time falls in a track: the current key, the key after it (null after the last key)
+// and the first key (for looping back). For a track without index they point at copies held
+// in the pair itself.
+template <class T> struct KeyPair {
+    const KeyIndexEntry<T>* k = nullptr; // null for an empty track
+    const KeyIndexEntry<T>* n = nullptr;
+    const KeyIndexEntry<T>* first = nullptr;
+    KeyIndexEntry<T> copies[3];
 };
 
 // One track: the key list, its stored count and its index.
@@ -93,18 +108,30 @@ public:
     // Deletes keys and index; count 0.
     void Free();
 
-    // Rebuilds the index from the list; returns the number of keys met on the way.
+    // Rebuilds the index from the list; returns the number of keys met on the way. The index
+    // must be rebuilt after any change of the keys.
     int32_t BuildIndex();
     void FreeIndex();
 
     // The current key for t: the last key whose time is <= t, or the first key when t lies
-    // before every key. Null for an empty track.
+    // before every key. Null for an empty track. Searches the index when there is one, else
+    // walks the list.
     const DXC_KeyBase<T>* Find(float t) const;
+    // The current key, the one after it and the first key, for sampling.
+    void FindPair(float t, KeyPair<T>& out) const;
 
     DXC_KeyBase<T>* First() const { return first; }
     DXC_KeyBase<T>* Last() const { return last; }
     int32_t Count() const { return count; }
     void SetCount(int32_t n) { count = n; }
+    // Asks the memory system for the index entries the next lookup will most likely read.
+    void PrefetchLookup() const {
+        if (!index) return;
+        const char* from = reinterpret_cast<const char*>(index + hint);
+        const char* to = reinterpret_cast<const char*>(index + (hint + 2 < indexSize ? hint + 2 : indexSize));
+        for (; from < to; from += 64) __builtin_prefetch(from);
+        __builtin_prefetch(to - 1);
+    }
     const KeyIndexEntry<T>* Index() const { return index; }
     int32_t IndexSize() const { return indexSize; }
 
@@ -114,6 +141,7 @@ private:
     int32_t count = 0;              // stored count; BuildIndex checks it against the list
     KeyIndexEntry<T>* index = nullptr;
     int32_t indexSize = 0;
+    mutable int32_t hint = 0; // index entry found last; where the next search looks first
 };
 
 // Wraps t into [0, length) for looped animation: q = t / length truncated toward zero;
@@ -133,6 +161,12 @@ D3DXVECTOR3 SampleScaleTrack(const KeyTrack<DXC_ScaleKeyData>& track, float t, i
 // Samples the rotation track at t. The track must hold at least one key.
 D3DXQUATERNION SampleRotationTrack(const KeyTrack<DXC_RotKeyData>& track, float t, int32_t loop,
                                    float loopLength);
+// The same from a pair that FindPair(t) filled, so that the three lookups of an evaluation can
+// be made before any values are read.
+D3DXVECTOR3 SamplePositionPair(const KeyPair<DXC_PosKeyData>& pair, float t, int32_t loop, float loopLength);
+D3DXVECTOR3 SampleScalePair(const KeyPair<DXC_ScaleKeyData>& pair, float t, int32_t loop, float loopLength);
+D3DXQUATERNION SampleRotationPair(const KeyPair<DXC_RotKeyData>& pair, float t, int32_t loop,
+                                  float loopLength);
 
 extern template class DXC_KeyBase<DXC_PosKeyData>;
 extern template class DXC_KeyBase<DXC_RotKeyData>;

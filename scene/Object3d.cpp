@@ -53,17 +53,25 @@ bool DXC_3dObject::EvaluateLocal(float time, int32_t force) {
     if (time == lastTime && !needsUpdate && !force) return false;
     const float t = EffectiveTime(time);
 
-    currentPosition =
-        posKeys.First() ? SamplePositionTrack(posKeys, t, loop, loopLength) : nodeTransform.position;
+    // Locate all three key pairs before reading any values, so that their memory is fetched
+    // in parallel rather than one track after the other.
+    KeyPair<DXC_PosKeyData> pos;
+    KeyPair<DXC_ScaleKeyData> scl;
+    KeyPair<DXC_RotKeyData> rot;
+    posKeys.FindPair(t, pos);
+    scaleKeys.FindPair(t, scl);
+    rotKeys.FindPair(t, rot);
+
+    currentPosition = pos.k ? SamplePositionPair(pos, t, loop, loopLength) : nodeTransform.position;
     D3DXMatrixTranslation(&translationTM, currentPosition.x, currentPosition.y, currentPosition.z);
 
-    currentScale = scaleKeys.First() ? SampleScaleTrack(scaleKeys, t, loop, loopLength) : nodeTransform.scale;
+    currentScale = scl.k ? SampleScalePair(scl, t, loop, loopLength) : nodeTransform.scale;
     const D3DXVECTOR3& mirror = nodeTransform.mirror;
     D3DXMatrixScaling(&scaleTM, currentScale.x * mirror.x, currentScale.y * mirror.y,
                       currentScale.z * mirror.z);
 
-    if (rotKeys.First()) {
-        currentRotation = SampleRotationTrack(rotKeys, t, loop, loopLength);
+    if (rot.k) {
+        currentRotation = SampleRotationPair(rot, t, loop, loopLength);
         D3DXMatrixRotationQuaternion(&rotationTM, &currentRotation);
     } else {
         D3DXQuaternionRotationAxis(&currentRotation, &nodeTransform.rotationAxis,

@@ -24,27 +24,6 @@ D3DXMATRIX::D3DXMATRIX(const float* f) {
     for (int i = 0; i < 16; ++i) (&_11)[i] = f[i];
 }
 
-D3DXMATRIX::D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, float f22, float f23, float f24,
-                       float f31, float f32, float f33, float f34, float f41, float f42, float f43,
-                       float f44) {
-    _11 = f11;
-    _12 = f12;
-    _13 = f13;
-    _14 = f14;
-    _21 = f21;
-    _22 = f22;
-    _23 = f23;
-    _24 = f24;
-    _31 = f31;
-    _32 = f32;
-    _33 = f33;
-    _34 = f34;
-    _41 = f41;
-    _42 = f42;
-    _43 = f43;
-    _44 = f44;
-}
-
 D3DXMATRIX& D3DXMATRIX::operator*=(const D3DXMATRIX& mat) {
     D3DXMatrixMultiply(this, this, &mat);
     return *this;
@@ -328,11 +307,6 @@ D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3D
 
 // ---- matrices ----
 
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
-    *out = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-    return out;
-}
-
 bool D3DXMatrixIsIdentity(const D3DXMATRIX* m) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
@@ -419,16 +393,6 @@ D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const D3DXMAT
     float inv = 1.0f / det;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) out->m[r][c] = adj[r][c] * inv;
-    return out;
-}
-
-D3DXMATRIX* D3DXMatrixScaling(D3DXMATRIX* out, float sx, float sy, float sz) {
-    *out = D3DXMATRIX(sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, sz, 0, 0, 0, 0, 1);
-    return out;
-}
-
-D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* out, float x, float y, float z) {
-    *out = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1);
     return out;
 }
 

@@ -164,7 +164,24 @@ struct D3DXMATRIX : public D3DMATRIX {
     explicit D3DXMATRIX(const float* f);
     D3DXMATRIX(const D3DMATRIX& mat) : D3DMATRIX(mat) {}
     D3DXMATRIX(float f11, float f12, float f13, float f14, float f21, float f22, float f23, float f24,
-               float f31, float f32, float f33, float f34, float f41, float f42, float f43, float f44);
+               float f31, float f32, float f33, float f34, float f41, float f42, float f43, float f44) {
+        _11 = f11;
+        _12 = f12;
+        _13 = f13;
+        _14 = f14;
+        _21 = f21;
+        _22 = f22;
+        _23 = f23;
+        _24 = f24;
+        _31 = f31;
+        _32 = f32;
+        _33 = f33;
+        _34 = f34;
+        _41 = f41;
+        _42 = f42;
+        _43 = f43;
+        _44 = f44;
+    }
 
     float& operator()(unsigned row, unsigned col) { return m[row][col]; }
     float operator()(unsigned row, unsigned col) const { return m[row][col]; }
@@ -356,7 +373,10 @@ D3DXVECTOR4* D3DXVec4Normalize(D3DXVECTOR4* out, const D3DXVECTOR4* v);
 D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m);
 
 // ---- matrices ----
-D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out);
+inline D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out) {
+    *out = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    return out;
+}
 bool D3DXMatrixIsIdentity(const D3DXMATRIX* m);
 float D3DXMatrixDeterminant(const D3DXMATRIX* m);
 D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m);
@@ -366,8 +386,14 @@ D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DX
 D3DXMATRIX* D3DXMatrixMultiplyTranspose(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DXMATRIX* m2);
 // Stores the determinant in *determinant when given; returns null (out untouched) when it is 0.
 D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, float* determinant, const D3DXMATRIX* m);
-D3DXMATRIX* D3DXMatrixScaling(D3DXMATRIX* out, float sx, float sy, float sz);
-D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* out, float x, float y, float z);
+inline D3DXMATRIX* D3DXMatrixScaling(D3DXMATRIX* out, float sx, float sy, float sz) {
+    *out = D3DXMATRIX(sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, sz, 0, 0, 0, 0, 1);
+    return out;
+}
+inline D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* out, float x, float y, float z) {
+    *out = D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1);
+    return out;
+}
 D3DXMATRIX* D3DXMatrixRotationX(D3DXMATRIX* out, float angle);
 D3DXMATRIX* D3DXMatrixRotationY(D3DXMATRIX* out, float angle);
 D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* out, float angle);

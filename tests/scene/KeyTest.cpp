@@ -178,10 +178,14 @@ TEST_F(KeySampleTest, BezierUsesTangentsWithInTangentNegated) {
     DXC_PosKey* first = o.posKeys.First();
     first->data.outTangent = D3DXVECTOR3(4, 0, 0);
     first->next->data.inTangent = D3DXVECTOR3(0, 4, 0);
+    // The index holds the values as they were when it was built; rebuilt, it has the tangents.
+    ExpectVec3(SamplePositionTrack(o.posKeys, 1.0f, 0, 100), 4, 0, 0);
+    o.BuildKeyIndex();
     // 0.5 * 8 + 0.125 * 4 in x; -(-0.125) * 4 in y.
     ExpectVec3(SamplePositionTrack(o.posKeys, 1.0f, 0, 100), 4.5f, 0.5f, 0);
     // The curve type is the earlier key's: a linear key before a Bezier key interpolates linearly.
     first->type = KeyTypeLinear;
+    o.BuildKeyIndex();
     ExpectVec3(SamplePositionTrack(o.posKeys, 1.0f, 0, 100), 4, 0, 0);
 }
 
@@ -224,11 +228,47 @@ TEST_F(KeySampleTest, TcbWithEndpointControlsFollowsTheArcByTheBezierWeights) {
     // With ease-out 0.5 on the first key and ease-in 0.5 on the second: u = 0.125.
     o.rotKeys.First()->data.easeOut = 0.5f;
     o.rotKeys.Last()->data.easeIn = 0.5f;
+    o.BuildKeyIndex();
     const float u = 0.125f, f = 3 * u * u - 2 * u * u * u;
     EXPECT_NEAR(AngleAboutZ(SampleRotationTrack(o.rotKeys, 0.25f, 0, 10)), f * kPi / 2, 1e-5f);
     // A slerp key (type 0) ignores controls and eases.
     o.rotKeys.First()->type = KeyTypeLinear;
+    o.BuildKeyIndex();
     EXPECT_NEAR(AngleAboutZ(SampleRotationTrack(o.rotKeys, 0.25f, 0, 10)), 0.25f * kPi / 2, 1e-5f);
+}
+
+// Sampling computes its slerps its own way for speed; across angles from tiny to wide and
+// in the middle of segments it must agree with the chain of D3DXQuaternionSlerp calls.
+TEST_F(KeySampleTest, TcbSamplingMatchesTheSlerpChain) {
+    const float angles[] = {1e-4f, 0.01f, 0.1f, 0.5f, 1.2f, 2.0f, 3.0f};
+    for (float angle : angles) {
+        DXC_3dObject o;
+        o.AddRotKey(RotKey(0, D3DXVECTOR3(0.2f, 1, 0.3f), 0.4f, KeyTypeTCB));
+        o.AddRotKey(RotKey(1, D3DXVECTOR3(1, -0.5f, 0.1f), angle, KeyTypeTCB));
+        DXC_RotKey* a = o.rotKeys.First();
+        DXC_RotKey* b = a->next;
+        D3DXQuaternionSlerp(&a->data.outControl, &a->data.rotation, &b->data.rotation, 0.4f);
+        D3DXQuaternionSlerp(&b->data.inControl, &b->data.rotation, &a->data.rotation, 0.3f);
+        a->data.easeOut = 0.2f;
+        o.BuildKeyIndex();
+        for (float w = 0.0f; w < 1.0f; w += 0.0625f) {
+            const float u = Ease(w, 0.2f, 0.0f);
+            auto slerp = [u](const D3DXQUATERNION& p, const D3DXQUATERNION& q) {
+                D3DXQUATERNION r;
+                D3DXQuaternionSlerp(&r, &p, &q, u);
+                return r;
+            };
+            D3DXQUATERNION q1 = slerp(a->data.rotation, a->data.outControl);
+            D3DXQUATERNION q2 = slerp(a->data.outControl, b->data.inControl);
+            D3DXQUATERNION q3 = slerp(b->data.inControl, b->data.rotation);
+            D3DXQUATERNION expect = slerp(slerp(q1, q2), slerp(q2, q3));
+            D3DXQUATERNION got = SampleRotationTrack(o.rotKeys, w, 0, 10);
+            EXPECT_NEAR(got.x, expect.x, 2e-6f) << angle << " " << w;
+            EXPECT_NEAR(got.y, expect.y, 2e-6f) << angle << " " << w;
+            EXPECT_NEAR(got.z, expect.z, 2e-6f) << angle << " " << w;
+            EXPECT_NEAR(got.w, expect.w, 2e-6f) << angle << " " << w;
+        }
+    }
 }
 
 TEST_F(KeyStoreTest, TrackRoundTripsThroughFile) {
