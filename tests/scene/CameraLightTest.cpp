@@ -66,17 +66,6 @@ TEST_F(CameraTest, SettersNormaliseAndPitchTurnsTowardsUp) {
     ExpectVec3(Row4(cam.worldTM), 1, 2, 3); // rebuilt from the node at once
 }
 
-TEST_F(CameraTest, ResetRestoresDefaults) {
-    DXC_Camera cam;
-    cam.fov = 1.2f;
-    cam.targetName = "Box01";
-    cam.SetDirection(1, 0, 0);
-    cam.Reset();
-    EXPECT_FLOAT_EQ(cam.fov, 0.785f);
-    EXPECT_TRUE(cam.targetName.IsEmpty());
-    ExpectVec3(cam.direction, 0, 1, 0);
-}
-
 TEST_F(LightTest, NewLightIsUnsetWithFalloffOne) {
     DXC_Light light;
     EXPECT_STREQ(light.GetObjectName(), "DXC_Light");

@@ -58,14 +58,6 @@ TEST_F(KeyInsertTest, KeyBeforeTheHeadBecomesTheHead) {
     o.BuildKeyIndex(); // count and list agree
 }
 
-TEST_F(KeyInsertTest, AppendingManyKeysKeepsTailAndLinks) {
-    DXC_3dObject o;
-    for (int i = 0; i < 20000; ++i) o.AddPosKey(PosKey(static_cast<float>(i), 0, 0, 0));
-    EXPECT_EQ(o.posKeys.Count(), 20000);
-    EXPECT_EQ(o.posKeys.Last()->time, 19999.0f);
-    ExpectConsistentLinks(o.posKeys);
-}
-
 TEST_F(KeyInsertTest, RotationKeysAccumulate) {
     DXC_3dObject o;
     o.AddRotKey(RotKey(0, kZ, kPi / 2));

@@ -225,21 +225,6 @@ TEST_F(SceneLookupTest, SortMeshesPutsOpaqueFirst) {
     EXPECT_EQ(MeshOrder(mixed), (std::vector<std::string>{"opaque", "mixed"}));
 }
 
-TEST_F(SceneLookupTest, LoopSettingsReachEveryObject) {
-    DXC_3dScene scene;
-    DXC_Mesh& m = AddMesh(scene, "m");
-    DXC_Camera& c = Add(scene.Cameras(), "c");
-    DXC_3dObject& h = Add(scene.Helpers(), "h");
-    DXC_Light& l = Add(scene.Lights(), "l");
-    scene.SetLoop(1);
-    scene.SetLoopLength(3.5f);
-    for (DXC_3dObject* o : {static_cast<DXC_3dObject*>(&m), static_cast<DXC_3dObject*>(&c), &h,
-                            static_cast<DXC_3dObject*>(&l), static_cast<DXC_3dObject*>(&scene)}) {
-        EXPECT_EQ(o->GetLoop(), 1);
-        EXPECT_EQ(o->GetLoopLength(), 3.5f);
-    }
-}
-
 TEST_F(SceneLookupTest, ReserveAndClear) {
     DXC_3dScene scene;
     AddMesh(scene, "m");

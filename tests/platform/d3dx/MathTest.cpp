@@ -157,19 +157,6 @@ TEST(D3DXMatrix, YawPitchRollAppliesRollPitchYaw) {
     ExpectMatrixNear(FromQuat(q), expect);
 }
 
-TEST(D3DXMatrix, TransposeAndMultiplyTranspose) {
-    D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16), t;
-    D3DXMatrixTranspose(&t, &m);
-    EXPECT_EQ(t._12, 5.0f);
-    EXPECT_EQ(t._41, 4.0f);
-    D3DXMATRIX s, mt, expect;
-    D3DXMatrixScaling(&s, 1, 2, 3);
-    D3DXMatrixMultiplyTranspose(&mt, &m, &s);
-    D3DXMATRIX ms = m * s;
-    D3DXMatrixTranspose(&expect, &ms);
-    ExpectMatrixNear(mt, expect);
-}
-
 TEST(D3DXMatrix, LookAtLHPlacesEyeAtOrigin) {
     D3DXVECTOR3 eye(0, 0, -5), at(0, 0, 0), up(0, 1, 0);
     D3DXMATRIX v;
