@@ -18,9 +18,9 @@
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
 #include "scene/Scene3d.h"
+#include "textscene/GfxLoaderGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
-#include "textscene/StandInGraphics.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ public:
         D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
         gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
         gfx->SetDefaultTexturePath(texturePath.c_str());
-        graphics = std::make_unique<StandInGraphics>(gfx->GetDevice());
+        graphics = std::make_unique<GfxLoaderGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
         loader.SetDefaultTexturePath(texturePath.c_str());
     }
