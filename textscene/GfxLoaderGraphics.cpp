@@ -18,6 +18,17 @@ bool HoldsFourBytePixels(DXC_Texture& texture) {
     return desc.Format == D3DFMT_A8R8G8B8 || desc.Format == D3DFMT_X8R8G8B8;
 }
 
+// The slot's texture matrix from a uv placement, written to that slot whichever is current
+// (with a sequence the texture keeps slot 0 current).
+void PlaceSlot(DXC_Texture::Slot& slot, const float base[DXC_TextMatrixAni::ValueCount]) {
+    D3DXMATRIX m;
+    slot.matrixSet = ComputeUVTransform(base[0], base[1], base[2], base[3], base[4], &m);
+    if (slot.matrixSet)
+        slot.uvMatrix = m;
+    else
+        D3DXMatrixIdentity(&slot.uvMatrix);
+}
+
 } // namespace
 
 ID3DXMesh* GfxLoaderGraphics::CreateMesh(DXC_Mesh* mesh, const MeshCreateParams& params) {
@@ -48,27 +59,31 @@ std::unique_ptr<DXC_AnimatedTexture> GfxLoaderGraphics::CopyTexture(const DXC_An
 int32_t GfxLoaderGraphics::SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) {
     auto* target = dynamic_cast<DXC_Texture*>(&texture);
     if (!target) gfx.Error("Texture of another graphics object");
-    target->SelectSlot(setup.slot);
+    DXC_Texture::Slot& slot = target->GetSlot(setup.slot); // a slot outside 0..7 is an error
 
     int32_t partialAlpha = 0;
     if (setup.file) {
+        // Loading goes into the current slot. A texture that already shows an image sequence
+        // refuses the selection: a second image would replace one of its frames.
+        target->SelectSlot(setup.slot);
         gfx.LoadTexture(target, setup.file, 0, setup.type, DefaultFormat, setup.mipLevels);
         // Loading stored the resolved name (or none, for a sequence); the slot keeps the name
         // the scene gave, which a saved scene resolves again against its own folder.
-        if (setup.writtenName) target->GetSlot(setup.slot).fileName = setup.writtenName;
+        if (setup.writtenName) slot.fileName = setup.writtenName;
         if (HoldsFourBytePixels(*target)) partialAlpha = target->TestPartialAlpha();
     }
+    // Without an image (a bump map while bump mapping is off) nothing is selected: the slot
+    // only takes its operation and placement, also beside a sequence.
     if (setup.setTiming) target->SetSequenceTiming(setup.timing);
     if (setup.setBlendAmount) target->blendAmount = setup.blendAmount;
     if (setup.operation) target->SetSlotOperation(setup.slot, setup.operation, setup.factor);
     if (setup.setUV) {
-        DXC_TextMatrixAni& uv = target->UVAnimation(setup.slot);
+        DXC_TextMatrixAni& uv = slot.uvAnimation;
         for (int32_t i = 0; i < DXC_TextMatrixAni::ValueCount; ++i) {
             uv.baseValues[i] = setup.uvBase[i];
             uv.tracks[i] = setup.uvTracks ? setup.uvTracks[i] : FloatTrack{};
         }
-        target->SetUVTransform(setup.uvBase[0], setup.uvBase[1], setup.uvBase[2], setup.uvBase[3],
-                               setup.uvBase[4]);
+        PlaceSlot(slot, setup.uvBase);
     }
     return partialAlpha;
 }

@@ -351,6 +351,34 @@ TEST_F(GfxLoaderTest, MapSlotsOfDiffuseBumpAndReflection) {
     EXPECT_EQ(environment->GetSlotTexture(0)->GetLevelCount(), 1u);
 }
 
+TEST_F(GfxLoaderTest, ImageListBesideOtherMaps) {
+    const std::string list = (Samples / "maps" / "sequence.ifl").string();
+    // With bump mapping off the bump map only takes its slot's operation and placement, which
+    // a sequence does not stop.
+    const std::string bumped = "*3DSMAX_KZVEXPORT 211\n*MATERIAL_LIST {\n *MATERIAL_COUNT 1\n" +
+                               Material(0, "Animated",
+                                        Map("MAP_DIFFUSE", list, "   *UVW_U_TILING 2\n") +
+                                            Map("MAP_BUMP", list, "   *UVW_U_TILING 5\n")) +
+                               "}\n" + MappedSquare("Square", 0);
+    ASSERT_EQ(Load(Write("bumped.kzv", bumped)), "") << AllEntries();
+    DXC_Texture* texture = GetMeshTexture(Mesh("Square"), 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetSequenceCount(), 4);
+    EXPECT_FLOAT_EQ(texture->GetSlot(0).uvMatrix._11, 2.0f);
+    EXPECT_EQ(texture->GetSlot(1).mapType, 2);
+    EXPECT_FLOAT_EQ(texture->GetSlot(1).uvMatrix._11, 5.0f);
+
+    // A second image beside a sequence would replace one of its frames: refused.
+    scene = std::make_unique<DXC_3dScene>();
+    const std::string reflected =
+        "*3DSMAX_KZVEXPORT 211\n*MATERIAL_LIST {\n *MATERIAL_COUNT 1\n" +
+        Material(0, "Animated",
+                 Map("MAP_DIFFUSE", list) + Map("MAP_REFLECT", (Samples / "glass.png").string())) +
+        "}\n" + MappedSquare("Square", 0);
+    EXPECT_EQ(Load(Write("reflected.kzv", reflected)),
+              "DXC_Texture: No stages with texture sequence allowed");
+}
+
 TEST_F(GfxLoaderTest, PartialAlphaOfTheDiffuseMapMakesTheMaterialTransparent) {
     const fs::path grey = dir / "grey.pgm";
     WriteGreyImage(grey);
