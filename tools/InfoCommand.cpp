@@ -228,11 +228,18 @@ int RunInfo(const std::vector<std::string>& args, std::string& error) {
 
     PrivateLogFolder logFolder;
     logFolder.Restart();
-    SceneSession session(DefaultTexturePath(options));
+    std::unique_ptr<SceneSession> session;
+    try {
+        session = std::make_unique<SceneSession>(DefaultTexturePath(options));
+    } catch (const DXC_Error& e) {
+        std::fprintf(stderr, "kzvtool: no graphics object on the recording device: %s: %s\n", e.name,
+                     e.message);
+        return 1;
+    }
     bool anyFailed = false;
     ReportJson all = ReportJson::array();
     for (const std::string& file : options.files) {
-        ReportJson entry = session.Inspect(file, options, logFolder);
+        ReportJson entry = session->Inspect(file, options, logFolder);
         if (entry.contains("error")) anyFailed = true;
         if (options.json)
             all.push_back(std::move(entry));

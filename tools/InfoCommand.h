@@ -8,8 +8,8 @@
 // and describes it, as a short summary or as a JSON array with one object per file in
 // argument order. A file that fails does not stop the others.
 //
-// Returns the exit code: 0 when every file loaded, 1 when any failed, 2 for wrong arguments
-// (with the message in error).
+// Returns the exit code: 0 when every file loaded, 1 when any failed (or the graphics object
+// could not be made), 2 for wrong arguments (with the message in error).
 int RunInfo(const std::vector<std::string>& args, std::string& error);
 
 // The options of the info command.
