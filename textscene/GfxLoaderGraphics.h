@@ -22,10 +22,12 @@ public:
     std::unique_ptr<DXC_AnimatedTexture> CreateTexture() override;
     // A DXC_Texture sharing source's images; source must be one of this seam's textures.
     std::unique_ptr<DXC_AnimatedTexture> CopyTexture(const DXC_AnimatedTexture& source) override;
-    // Selects the slot and loads the image through LoadTexture (colour key 0, format -1, the
-    // setup's type and mip levels). The slot keeps the name as the scene wrote it, which is
-    // what a saved scene records. The partial-alpha test runs on 4-byte images only: other
-    // formats cannot carry partial alpha that the test would see.
+    // With an image: selects the slot and loads it through LoadTexture (colour key 0, format
+    // -1, the setup's type and mip levels); the slot keeps the name as the scene wrote it,
+    // which is what a saved scene records. The partial-alpha test runs on 4-byte images only:
+    // other formats carry no alpha that it could read. Without an image the slot is not
+    // selected and only takes its operation and placement. The timing, blend amount,
+    // operation and uv placement and animation follow as the setup asks.
     int32_t SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) override;
 
     DXC_Gfx& GetGfx() const { return gfx; }

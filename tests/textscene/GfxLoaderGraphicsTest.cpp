@@ -448,31 +448,3 @@ TEST_F(GfxLoaderTest, RealScenesLoadWithoutErrors) {
     EXPECT_NE(message.find("Invalid t-vertex index 7 in t-face 0 of mesh 'Box01'"), std::string::npos)
         << message;
 }
-
-TEST_F(GfxLoaderTest, TexturesOfAnotherSeamAreRefused) {
-    // A texture that is no DXC_Texture cannot take images of the graphics object.
-    struct Foreign : DXC_AnimatedTexture {
-        int32_t GetCurrentSlot() const override { return 0; }
-        void SelectSlot(int32_t) override {}
-        void SetSlotMatrix(const D3DXMATRIX*) override {}
-        const DXC_TextMatrixAni& GetUVAnimation(int32_t) const override { return uv; }
-        int32_t GetSequenceCount() const override { return 0; }
-        const TextureSequenceTiming& GetSequenceTiming() const override { return timing; }
-        void SelectSequenceFrame(int32_t) override {}
-        void SetAnimationTime(float) override {}
-        DXC_TextMatrixAni uv;
-        TextureSequenceTiming timing;
-    } foreign;
-    MapSetup setup;
-    EXPECT_THROW(graphics->SetupMap(foreign, setup), DXC_Error);
-    EXPECT_THROW(graphics->CopyTexture(foreign), DXC_Error);
-    // A missing image is an error of LoadTexture (the loader tests for the file first).
-    auto texture = graphics->CreateTexture();
-    setup.file = "/nonexistent/none.bmp";
-    try {
-        graphics->SetupMap(*texture, setup);
-        ADD_FAILURE() << "no error";
-    } catch (const DXC_Error& e) {
-        EXPECT_STREQ(e.message, "Can not open file /nonexistent/none.bmp");
-    }
-}
