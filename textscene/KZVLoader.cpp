@@ -75,6 +75,12 @@ void KZVLoader::BeginLoad(DXC_3dScene* target, const char* path, int32_t flags) 
     ClearLoadState();
     sceneDirectory = std::string(DirectoryPart(path)).c_str();
     scene->Clear();
+    // Clearing keeps the view options, and a text scene brings none of its own: without this
+    // a scene without fog loaded after one with fog would show the old fog and background.
+    scene->viewOptions = SceneViewOptions{};
+    // The mesh init transform carries over between the meshes of one file only: a file
+    // loaded twice must give the same bones.
+    meshInitTransform.Reset();
 }
 
 int32_t KZVLoader::LoadText(DXC_3dScene* target, const char* path, int32_t flags) {

@@ -122,6 +122,11 @@ TEST_F(AssemblyTest, FogColourBecomesTheBackgroundAndCameraZeroIsCurrent) {
     EXPECT_EQ(scene.viewOptions.fogColour, 0xFF7F00FFu);
     EXPECT_EQ(scene.backgroundColour, 0xFF7F00FFu);
     EXPECT_EQ(scene.GetCurrentCamera(), 0);
+
+    // The next scene, without fog, loaded into the same scene object shows none.
+    EXPECT_EQ(Load("*SCENE { *SCENE_BACKGROUND_STATIC 0 0 1 }\n"), "");
+    EXPECT_EQ(scene.viewOptions.fog, 0);
+    EXPECT_EQ(scene.backgroundColour, 0xFF0000FFu);
 }
 
 TEST_F(AssemblyTest, WindowsMadeSceneFindsItsTextures) {

@@ -169,6 +169,16 @@ TEST_F(GeometryBlocksTest, BoneListNamesAndLimits) {
     EXPECT_EQ(CountEntries("Only one bone in object Skin"), 1);
     EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetFVF(), 0x1018u);
 
+    // A weights block without "MESH_INIT_TM" takes the one an earlier mesh of the same file
+    // left, but never one of an earlier load.
+    const std::string initTm = "*MESH_INIT_TM { *TM_ROW3 5 0 0 }\n";
+    EXPECT_EQ(Load(SkinnedTriangle(initTm + Bone("A", "*INDEX_WEIGHT 0 1")) +
+                   SkinnedTriangle(Bone("B", "*INDEX_WEIGHT 0 1"))),
+              "");
+    EXPECT_FLOAT_EQ(scene.GetMeshAt(1)->GetBones().GetAt(0)->meshInit._41, 5.0f);
+    EXPECT_EQ(Load(SkinnedTriangle(Bone("B", "*INDEX_WEIGHT 0 1"))), "");
+    EXPECT_FLOAT_EQ(scene.GetMeshAt(0)->GetBones().GetAt(0)->meshInit._41, 0.0f);
+
     EXPECT_EQ(Message(Load(SkinnedTriangle(Bone("B", "*INDEX_WEIGHT 3 1")))), "Invalid weight index: 3");
     EXPECT_EQ(Message(Load(SkinnedTriangle("*BONE_WEIGHT { *INDEX_WEIGHT 0 1 }"))),
               "Bone weights without bones in object 'Skin'");
