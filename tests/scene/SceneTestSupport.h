@@ -8,44 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorReport.h"
-#include "foundation/Log.h"
+#include "support/LogCapture.h"
 #include "platform/d3dx/D3DXMath.h"
 #include "scene/AnimatedTexture.h"
 #include "scene/Keys.h"
 
-// A fresh log in a temporary folder and fresh report state per test, with the log entries
-// captured; the folder also takes the files a test writes.
-class SceneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kzvsceneXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        ResetLogState();
-        SetLogDirectory(dir.string());
-        ResetReportState();
-        SetLogObserver([this](const char* text) { entries.emplace_back(text); });
-    }
-    void TearDown() override {
-        SetLogObserver(nullptr);
-        ResetLogState();
-        ResetReportState();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string PathOf(const char* name) const { return (dir / name).string(); }
-    // The log entries that are warnings.
-    std::vector<std::string> Warnings() const {
-        std::vector<std::string> w;
-        for (const std::string& e : entries)
-            if (e.rfind("Warning:", 0) == 0) w.push_back(e);
-        return w;
-    }
-
-    std::filesystem::path dir;
-    std::vector<std::string> entries;
-};
+using SceneTest = LogCaptureTest;
 
 inline void ExpectVec3(const D3DXVECTOR3& v, float x, float y, float z, float eps = 1e-4f) {
     EXPECT_NEAR(v.x, x, eps);

@@ -5,19 +5,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 
-// Gives each test a fresh log in its own temporary folder, fresh report state, and the log
-// entries as captured by the observer.
+// Gives each test a fresh log in its own temporary folder (which also takes the files a test
+// writes), fresh report state, and the log entries as the observer saw them.
 class LogCaptureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kzvfoundXXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "kzvtestXXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         dir = pattern;
         ResetLogState();
@@ -33,12 +32,36 @@ protected:
         std::filesystem::remove_all(dir, ec);
     }
 
+    std::string PathOf(const char* name) const { return (dir / name).string(); }
+
     // The lines of logfile.txt as written.
     std::vector<std::string> FileLines() const {
         std::ifstream in(dir / "logfile.txt");
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
+    }
+
+    // The log entries that are warnings.
+    std::vector<std::string> Warnings() const {
+        std::vector<std::string> w;
+        for (const std::string& e : entries)
+            if (e.rfind("Warning:", 0) == 0) w.push_back(e);
+        return w;
+    }
+
+    // Number of log entries that contain text.
+    int CountEntries(const std::string& text) const {
+        int n = 0;
+        for (const auto& e : entries)
+            if (e.find(text) != std::string::npos) ++n;
+        return n;
+    }
+
+    std::string AllEntries() const {
+        std::string all;
+        for (const auto& e : entries) all += e + "\n";
+        return all;
     }
 
     std::filesystem::path dir;
