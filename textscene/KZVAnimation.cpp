@@ -42,7 +42,7 @@ D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b, float t) 
 
 } // namespace
 
-int32_t KZVLoader::ReadTransform(NodeTransform& record, String* innerName) {
+int32_t KZVLoader::ReadTransform(NodeTransform& record) {
     int32_t result = 0;
     for (;;) {
         const int32_t id = NextKeyword();
@@ -74,9 +74,6 @@ int32_t KZVLoader::ReadTransform(NodeTransform& record, String* innerName) {
             break;
         case KW_TM_ROTANGLE:
             ScanFloat(record.rotationAngle);
-            break;
-        case KW_NODE_NAME:
-            if (innerName) ScanStringName(*innerName);
             break;
         default:
             break;

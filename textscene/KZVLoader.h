@@ -127,7 +127,7 @@ protected:
 
     // ---- geometry blocks ----
     int32_t ReadGeomObject();
-    int32_t ReadTransform(NodeTransform& record, String* innerName = nullptr);
+    int32_t ReadTransform(NodeTransform& record);
     int32_t ReadMesh();
     int32_t ReadVertexList();
     int32_t ReadFaceList();
@@ -245,13 +245,7 @@ protected:
     std::unique_ptr<TexVertex[]> texVertices;
     std::unique_ptr<TexFace[]> texFaces;
     int32_t lastFace = -1;      // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
-    int32_t vertexListNext = 0; // running record numbers of the lists
-    int32_t faceListNext = 0;
-    int32_t texVertexListNext = 0;
-    int32_t texFaceListNext = 0;
     NodeTransform meshInitTransform; // kept across objects
-    int32_t currentBone = 0;
-    String pendingBoneName;
     int64_t splitKeyBudget = 0; // rotation keys that splitting may still add in this load
 
     // Mesh infos of the load: one per built mesh and clone, the first of a name found by name.
