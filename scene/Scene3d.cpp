@@ -142,26 +142,41 @@ int32_t DXC_3dScene::SetCamera(int32_t nr) {
 
 // ---- linking ----
 
-void DXC_3dScene::LinkParent(DXC_3dObject& object, DXC_3dScene& source) {
+void DXC_3dScene::LinkParent(DXC_3dObject& object, const ObjectNameIndex& index, const DXC_3dScene& source) {
     object.parent = nullptr;
     object.needsUpdate = 1;
     if (object.parentName.IsEmpty()) return;
-    object.parent = source.FindObject(object.parentName.Text(), 1);
+    object.parent = index.Find(object.parentName.Text());
     if (!object.parent)
         Warning("Parent object '%s' not found in scene '%s'. Child: '%s'", object.parentName.Text(),
                 source.name.Text(), object.name.Text());
 }
 
+void DXC_3dScene::BuildNameIndex(ObjectNameIndex& index) {
+    // The order of FindObject: meshes, helpers, cameras, lights.
+    index.Reserve(static_cast<size_t>(meshes.GetCount()) + helpers.GetCount() + cameras.GetCount() +
+                  lights.GetCount());
+    for (int32_t p = 0; p < meshes.GetCount(); ++p) index.Add(meshes.GetAt(p));
+    for (int32_t p = 0; p < helpers.GetCount(); ++p) index.Add(helpers.GetAt(p));
+    for (int32_t p = 0; p < cameras.GetCount(); ++p) index.Add(cameras.GetAt(p));
+    for (int32_t p = 0; p < lights.GetCount(); ++p) index.Add(lights.GetAt(p));
+    index.Finish();
+}
+
 int32_t DXC_3dScene::LinkObjects(DXC_3dScene* sourceScene) {
     DXC_3dScene& source = sourceScene ? *sourceScene : *this;
+    // Every name is looked up as FindObject(name, 1) would, through an index built once, so
+    // that a file with many objects does not make linking quadratic.
+    ObjectNameIndex index;
+    source.BuildNameIndex(index);
     for (int32_t p = 0; p < meshes.GetCount(); ++p) {
         DXC_Mesh& mesh = *meshes.GetAt(p);
-        LinkParent(mesh, source);
+        LinkParent(mesh, index, source);
         DynaMem<BoneRecord>& bones = mesh.GetBones();
         if (mesh.GetBoneObjectCount() != bones.GetCount()) mesh.CreateBoneObjects();
         for (int32_t j = 0; j < bones.GetCount(); ++j) {
             const BoneRecord& bone = *bones.GetAt(j);
-            DXC_3dObject* object = source.FindObject(bone.name.Text(), 1);
+            DXC_3dObject* object = index.Find(bone.name.Text());
             mesh.SetBoneObject(j, object);
             if (!object)
                 Warning("Bone '%s' not found in scene '%s'. Child: '%s'", bone.name.Text(),
@@ -170,17 +185,17 @@ int32_t DXC_3dScene::LinkObjects(DXC_3dScene* sourceScene) {
     }
     for (int32_t p = 0; p < cameras.GetCount(); ++p) {
         DXC_Camera& camera = *cameras.GetAt(p);
-        LinkParent(camera, source);
+        LinkParent(camera, index, source);
         camera.SetTarget(nullptr);
         if (camera.targetName.IsEmpty()) continue;
-        camera.SetTarget(source.FindObject(camera.targetName.Text(), 1));
+        camera.SetTarget(index.Find(camera.targetName.Text()));
         // Reported with the parent message, naming the target that is missing.
         if (!camera.GetTarget())
             Warning("Parent object '%s' not found in scene '%s'. Child: '%s'", camera.targetName.Text(),
                     source.name.Text(), camera.name.Text());
     }
-    for (int32_t p = 0; p < helpers.GetCount(); ++p) LinkParent(*helpers.GetAt(p), source);
-    for (int32_t p = 0; p < lights.GetCount(); ++p) LinkParent(*lights.GetAt(p), source);
+    for (int32_t p = 0; p < helpers.GetCount(); ++p) LinkParent(*helpers.GetAt(p), index, source);
+    for (int32_t p = 0; p < lights.GetCount(); ++p) LinkParent(*lights.GetAt(p), index, source);
     BreakParentCycles();
     return 1;
 }

@@ -10,6 +10,7 @@
 #include "scene/Light.h"
 #include "scene/Mesh.h"
 #include "scene/MeshMaterial.h"
+#include "scene/ObjectNameIndex.h"
 
 // Settings the scene render pass reads: 16 words, stored whole in binary scene files, filled
 // by the loaders and changed by the viewer. Words 10 to 15 are the fog parameters.
@@ -130,7 +131,9 @@ public:
     SceneViewOptions viewOptions;
 
 private:
-    void LinkParent(DXC_3dObject& object, DXC_3dScene& source);
+    void LinkParent(DXC_3dObject& object, const ObjectNameIndex& index, const DXC_3dScene& source);
+    // Every object of the four lists by name, in FindObject's order.
+    void BuildNameIndex(ObjectNameIndex& index);
     // Drops parent links that close a cycle; one pass over all objects.
     void BreakParentCycles();
     template <class F> void ForEachObject(F f);

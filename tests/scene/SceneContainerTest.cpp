@@ -2,6 +2,9 @@
 // ordering, the per-frame update and the bounds.
 #include "SceneTestSupport.h"
 
+#include <chrono>
+#include <cstdio>
+
 #include "scene/Scene3d.h"
 
 namespace {
@@ -127,6 +130,69 @@ TEST_F(LinkTest, LinkingSearchesTheGivenSource) {
     mesh.parentName = "Anchor";
     scene.LinkObjects(&library);
     EXPECT_EQ(mesh.GetParent(), &there);
+}
+
+TEST_F(LinkTest, LinkingTakesTheFirstObjectInSearchOrder) {
+    // Searched as FindObject(name, 1): meshes, then helpers, then cameras, then lights, each in
+    // position order, case ignored.
+    DXC_3dScene scene;
+    Add(scene.Lights(), "Anchor");
+    Add(scene.Cameras(), "ANCHOR");
+    DXC_3dObject& firstHelper = Add(scene.Helpers(), "anchor");
+    DXC_3dObject& secondHelper = Add(scene.Helpers(), "Anchor");
+    AddMesh(scene, "aNCHOR");
+    DXC_Camera& viewer = Add(scene.Cameras(), "Viewer");
+    viewer.parentName = "Anchor";
+    viewer.targetName = "anchor";
+
+    scene.LinkObjects(nullptr);
+    EXPECT_EQ(viewer.GetParent(), scene.GetMeshAt(0));
+    EXPECT_EQ(viewer.GetTarget(), scene.GetMeshAt(0));
+    scene.Meshes().DeleteAt(0);
+    scene.LinkObjects(nullptr);
+    EXPECT_EQ(viewer.GetParent(), &firstHelper);
+    scene.Helpers().DeleteAt(0);
+    scene.LinkObjects(nullptr);
+    EXPECT_EQ(viewer.GetParent(), &secondHelper);
+    scene.Helpers().DeleteAt(0);
+    scene.LinkObjects(nullptr);
+    EXPECT_EQ(viewer.GetParent(), scene.GetCameraAt(0));
+    EXPECT_TRUE(Warnings().empty());
+}
+
+TEST_F(LinkTest, LinkingManyObjectsIsNotQuadratic) {
+    // A file may hold tens of thousands of named objects; linking looks every name up through
+    // an index, so this takes a fraction of a second even in an instrumented build, where a
+    // search through the lists for every name would take minutes.
+    constexpr int kCount = 50000;
+    DXC_3dScene scene;
+    scene.Helpers().SetSize(kCount);
+    char name[32];
+    for (int i = 0; i < kCount; ++i) {
+        std::snprintf(name, sizeof name, "Node%05d", i);
+        DXC_3dObject& o = Add(scene.Helpers(), name);
+        if (i == 0) continue;
+        std::snprintf(name, sizeof name, "NODE%05d", i / 2); // a binary tree
+        o.parentName = name;
+    }
+    DXC_Mesh& mesh = AddMesh(scene, "Skin");
+    for (int j = 0; j < 100; ++j) {
+        BoneRecord rec;
+        std::snprintf(name, sizeof name, "node%05d", kCount - 1 - j);
+        rec.name = name;
+        mesh.GetBones().Add(rec);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    scene.LinkObjects(nullptr);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 3.0);
+
+    EXPECT_TRUE(Warnings().empty());
+    EXPECT_EQ(scene.GetHelperAt(0)->GetParent(), nullptr);
+    for (int i = 1; i < kCount; ++i)
+        ASSERT_EQ(scene.GetHelperAt(i)->GetParent(), scene.GetHelperAt(i / 2)) << i;
+    for (int j = 0; j < 100; ++j) ASSERT_EQ(mesh.GetBoneObject(j), scene.GetHelperAt(kCount - 1 - j)) << j;
 }
 
 TEST_F(SceneLookupTest, FindObjectSearchesMeshesHelpersCamerasLights) {
