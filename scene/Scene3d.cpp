@@ -196,15 +196,18 @@ int32_t DXC_3dScene::LinkObjects(DXC_3dScene* sourceScene) {
     }
     for (int32_t p = 0; p < helpers.GetCount(); ++p) LinkParent(*helpers.GetAt(p), index, source);
     for (int32_t p = 0; p < lights.GetCount(); ++p) LinkParent(*lights.GetAt(p), index, source);
-    BreakParentCycles();
+    BreakParentCycles(source);
     return 1;
 }
 
 // Every object has at most one parent, so walking up from each object in turn, marking the
 // objects met with the number of the walk, finds each cycle once: a walk that meets its own
-// mark has gone round. Walks stop at objects an earlier walk has cleared.
-void DXC_3dScene::BreakParentCycles() {
+// mark has gone round. Walks stop at objects an earlier walk has cleared. The walks reach
+// the objects of source, where the parents were found, so their marks are cleared as well:
+// marks left there by an earlier linking would otherwise pass for this pass's own.
+void DXC_3dScene::BreakParentCycles(DXC_3dScene& source) {
     ForEachObject([](DXC_3dObject& o) { o.linkMark = 0; });
+    if (&source != this) source.ForEachObject([](DXC_3dObject& o) { o.linkMark = 0; });
     int32_t walk = 0;
     ForEachObject([&](DXC_3dObject& start) {
         ++walk;

@@ -134,8 +134,9 @@ private:
     void LinkParent(DXC_3dObject& object, const ObjectNameIndex& index, const DXC_3dScene& source);
     // Every object of the four lists by name, in FindObject's order.
     void BuildNameIndex(ObjectNameIndex& index);
-    // Drops parent links that close a cycle; one pass over all objects.
-    void BreakParentCycles();
+    // Drops parent links that close a cycle; one pass over all objects. source: the scene the
+    // parents were found in.
+    void BreakParentCycles(DXC_3dScene& source);
     template <class F> void ForEachObject(F f);
 
     std::unique_ptr<DXC_AnimatedTexture> environmentTexture;

@@ -130,6 +130,17 @@ TEST_F(LinkTest, LinkingSearchesTheGivenSource) {
     mesh.parentName = "Anchor";
     scene.LinkObjects(&library);
     EXPECT_EQ(mesh.GetParent(), &there);
+
+    // Marks left on the source's objects by linking the source itself are no cycle here.
+    DXC_3dObject& below = Add(library.Helpers(), "Below");
+    below.parentName = "Anchor";
+    library.LinkObjects(nullptr);
+    DXC_Mesh& second = AddMesh(scene, "Other");
+    second.parentName = "Below";
+    scene.LinkObjects(&library);
+    EXPECT_EQ(mesh.GetParent(), &there);
+    EXPECT_EQ(second.GetParent(), &below);
+    EXPECT_TRUE(Warnings().empty());
 }
 
 TEST_F(LinkTest, LinkingTakesTheFirstObjectInSearchOrder) {
