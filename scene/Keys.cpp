@@ -114,7 +114,9 @@ template <class T> void KeyTrack<T>::Free() {
 
 template <class T> void KeyTrack<T>::FreeIndex() {
     delete[] index;
+    delete[] indexKeys;
     index = nullptr;
+    indexKeys = nullptr;
     indexSize = 0;
     hint = 0;
 }
@@ -125,8 +127,12 @@ template <class T> int32_t KeyTrack<T>::BuildIndex() {
     for (const DXC_KeyBase<T>* k = first; k; k = k->next) ++met;
     if (met != count || met == 0) return met;
     index = new KeyIndexEntry<T>[met];
+    indexKeys = new DXC_KeyBase<T>*[met];
     int32_t i = 0;
-    for (DXC_KeyBase<T>* k = first; k; k = k->next) index[i++] = {k, k->time, k->type, k->data};
+    for (DXC_KeyBase<T>* k = first; k; k = k->next, ++i) {
+        index[i] = KeyIndexEntry<T>::Of(*k);
+        indexKeys[i] = k;
+    }
     indexSize = met;
     return met;
 }
@@ -157,26 +163,31 @@ template <class T> void KeyTrack<T>::FindPair(float t, KeyPair<T>& out) const {
         out.k = &index[found];
         out.n = found + 1 < indexSize ? &index[found + 1] : nullptr;
         out.first = index;
+        out.firstKey = first;
         return;
     }
     // No index yet (a track still being built): walk the list and sample from copies.
     const DXC_KeyBase<T>* k = first;
     out.k = out.n = out.first = nullptr;
+    out.firstKey = out.walked = nullptr;
     if (!k) return;
     while (k->next && !(t < k->next->time)) k = k->next;
     auto copy = [&out](int slot, const DXC_KeyBase<T>* key) {
-        out.copies[slot] = {const_cast<DXC_KeyBase<T>*>(key), key->time, key->type, key->data};
+        out.copies[slot] = KeyIndexEntry<T>::Of(*key);
         return &out.copies[slot];
     };
     out.k = copy(0, k);
     out.n = k->next ? copy(1, k->next) : nullptr;
     out.first = copy(2, first);
+    out.firstKey = first;
+    out.walked = k;
 }
 
 template <class T> const DXC_KeyBase<T>* KeyTrack<T>::Find(float t) const {
     KeyPair<T> pair;
     FindPair(t, pair);
-    return pair.k ? pair.k->key : nullptr;
+    if (!pair.k) return nullptr;
+    return index ? indexKeys[pair.k - index] : pair.walked;
 }
 
 template class KeyTrack<DXC_PosKeyData>;
@@ -184,12 +195,6 @@ template class KeyTrack<DXC_RotKeyData>;
 template class KeyTrack<DXC_ScaleKeyData>;
 
 // ---- time ----
-
-float WrapTime(float t, float length) {
-    if (!(length > 0.0f) || !std::isfinite(t)) return 0.0f;
-    float q = std::trunc(t / length); // kept in float: a cast to int could overflow
-    return t >= 0.0f ? t - length * q : t + length * (1.0f - q);
-}
 
 float Ease(float a, float from, float to) {
     float sum = from + to;
@@ -267,9 +272,10 @@ template <int N> void SeriesWeights(float t, float y, float& wd, float& wt) {
 // Inlined into the TCB chain: six calls per sample made the call overhead measurable.
 inline __attribute__((always_inline)) D3DXQUATERNION Slerp(const D3DXQUATERNION& a, const D3DXQUATERNION& b,
                                                            float t) {
-    float x = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
-    const float sign = x < 0.0f ? -1.0f : 1.0f;
-    x *= sign;
+    // The six slerps of a TCB segment are a chain three deep, so their latency counts: the dot
+    // product is summed pairwise, and the shorter arc is taken by a sign copy, not a multiply.
+    const float dot = (a.x * b.x + a.y * b.y) + (a.z * b.z + a.w * b.w);
+    const float x = std::fabs(dot);
     if (!(x >= kSeriesMinCos && t >= 0.0f && t <= 1.0f)) {
         D3DXQUATERNION q;
         D3DXQuaternionSlerp(&q, &a, &b, t);
@@ -285,7 +291,7 @@ inline __attribute__((always_inline)) D3DXQUATERNION Slerp(const D3DXQUATERNION&
         SeriesWeights<5>(t, y, wd, wt);
     else
         SeriesWeights<kMaxSlerpTerms>(t, y, wd, wt);
-    wt *= sign;
+    wt = std::copysign(wt, dot);
     return D3DXQUATERNION(wd * a.x + wt * b.x, wd * a.y + wt * b.y, wd * a.z + wt * b.z, wd * a.w + wt * b.w);
 }
 
@@ -336,9 +342,10 @@ D3DXVECTOR3 SampleScalePair(const KeyPair<DXC_ScaleKeyData>& pair, float t, int3
 D3DXQUATERNION SampleRotationPair(const KeyPair<DXC_RotKeyData>& pair, float t, int32_t loop,
                                   float loopLength) {
     const KeyIndexEntry<DXC_RotKeyData>& k = *pair.k;
-    if (t < k.time) {
+    if (t < k.time) { // before the first key: its own relative rotation
+        const DXC_RotKeyData& first = pair.firstKey->data;
         D3DXQUATERNION q;
-        D3DXQuaternionRotationAxis(&q, &k.data.axis, k.data.angle);
+        D3DXQuaternionRotationAxis(&q, &first.axis, first.angle);
         return q;
     }
     if (const KeyIndexEntry<DXC_RotKeyData>* n = pair.n) {

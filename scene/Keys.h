@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "platform/d3dx/D3DXMath.h"
 
@@ -70,23 +72,52 @@ using DXC_PosKey = DXC_KeyBase<DXC_PosKeyData>;
 using DXC_RotKey = DXC_KeyBase<DXC_RotKeyData>;
 using DXC_ScaleKey = DXC_KeyBase<DXC_ScaleKeyData>;
 
-// One entry of a track's index: the key and its time, and a copy of what sampling reads
-// (type and values), so that sampling reads one compact array instead of following list
-// links. Like every index it describes the keys as they were when it was built.
-template <class T> struct KeyIndexEntry {
-    DXC_KeyBase<T>* key;
-    float time;
-    uint16_t type;
-    T data;
+// What sampling reads of a rotation key: the absolute rotation, the Bezier controls and the
+// ease values (not the relative axis and angle, nor the TCB parameters the controls came from).
+struct DXC_RotSampleData {
+    float easeIn, easeOut;
+    D3DXQUATERNION rotation, inControl, outControl;
 };
 
+// The part of a key's data that its index entry copies: all of it for position and scale keys,
+// the sampled part for rotation keys.
+template <class T> struct KeySampleOf {
+    using Data = T;
+    static const T& From(const T& data) { return data; }
+};
+template <> struct KeySampleOf<DXC_RotKeyData> {
+    using Data = DXC_RotSampleData;
+    static DXC_RotSampleData From(const DXC_RotKeyData& d) {
+        return {d.easeIn, d.easeOut, d.rotation, d.inControl, d.outControl};
+    }
+};
+
+// One entry of a track's index: a key's time and a copy of what sampling reads (type and
+// values), so that a lookup and the sampling after it read one compact array instead of
+// following list links; the keys themselves are listed beside it. A rotation entry fills one
+// cache line and is aligned to it. Like every index it describes the keys as they were when it
+// was built.
+template <class T> struct alignas(std::is_same_v<T, DXC_RotKeyData> ? 64 : 4) KeyIndexEntry {
+    float time;
+    uint16_t type;
+    typename KeySampleOf<T>::Data data;
+
+    static KeyIndexEntry Of(const DXC_KeyBase<T>& key) {
+        return {key.time, key.type, KeySampleOf<T>::From(key.data)};
+    }
+};
+
+static_assert(sizeof(KeyIndexEntry<DXC_RotKeyData>) == 64);
+
 // Where a time falls in a track: the current key, the key after it (null after the last key)
-// and the first key (for looping back). For a track without index they point at copies held
-// in the pair itself.
+// and the first key (for looping back), as index entries, and the list's first key itself. For
+// a track without index the entries are copies held in the pair itself.
 template <class T> struct KeyPair {
     const KeyIndexEntry<T>* k = nullptr; // null for an empty track
     const KeyIndexEntry<T>* n = nullptr;
     const KeyIndexEntry<T>* first = nullptr;
+    const DXC_KeyBase<T>* firstKey = nullptr;
+    const DXC_KeyBase<T>* walked = nullptr; // without index: the current key
     KeyIndexEntry<T> copies[3];
 };
 
@@ -140,6 +171,7 @@ private:
     DXC_KeyBase<T>* last = nullptr; // appending in ascending time needs no walk
     int32_t count = 0;              // stored count; BuildIndex checks it against the list
     KeyIndexEntry<T>* index = nullptr;
+    DXC_KeyBase<T>** indexKeys = nullptr; // the key of each index entry
     int32_t indexSize = 0;
     mutable int32_t hint = 0; // index entry found last; where the next search looks first
 };
@@ -147,7 +179,12 @@ private:
 // Wraps t into [0, length) for looped animation: q = t / length truncated toward zero;
 // t >= 0 gives t - length q, t < 0 gives t + length (1 - q) (so a negative multiple of length
 // wraps to length itself). A length that is not positive has nothing to wrap into and gives 0.
-float WrapTime(float t, float length);
+// Inline: every looped object wraps its time once per frame.
+inline float WrapTime(float t, float length) {
+    if (!(length > 0.0f) || !std::isfinite(t)) return 0.0f;
+    const float q = std::trunc(t / length); // kept in float: a cast to int could overflow
+    return t >= 0.0f ? t - length * q : t + length * (1.0f - q);
+}
 
 // Ease curve of TCB rotation keys for a in 0..1, easing out of one key and into the next.
 float Ease(float a, float from, float to);

@@ -31,12 +31,13 @@ public:
     void Reset();
 
     // Hints for a caller that evaluates many objects in a row (the scene's update): fetch the
-    // object's own memory ahead, then, once that has arrived, the key index entries its next
-    // evaluation will read. They change nothing.
+    // part of the object that evaluation uses ahead, then, once that has arrived, the key
+    // index entries its next evaluation will read. They change nothing.
     void PrefetchObject() const {
-        const char* p = reinterpret_cast<const char*>(this);
-        for (size_t offset = 0; offset < sizeof(DXC_3dObject); offset += 64)
-            __builtin_prefetch(p + offset, 1);
+        const char* from = reinterpret_cast<const char*>(&nodeTransform.mirror);
+        const char* to = reinterpret_cast<const char*>(this) + sizeof(DXC_3dObject);
+        for (; from < to; from += 64) __builtin_prefetch(from, 1);
+        __builtin_prefetch(to - 1, 1);
     }
     void PrefetchKeys() const {
         posKeys.PrefetchLookup();
@@ -91,40 +92,46 @@ public:
     int Warning(const char* format, ...) __attribute__((format(printf, 2, 3)));
     [[noreturn]] void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-    // ---- fields, in record order ----
-    int32_t tag;                                   // stored and restored; no behaviour depends on it
-    D3DXMATRIX worldTM;                            // transform after the last evaluation, parent included
-    D3DXMATRIX pivotTM;                            // matrix of the object's PIVOT_TM block
-    NodeTransform nodeTransform;                   // the static node transform
-    int32_t frozen;                                // evaluation leaves the object untouched
-    int32_t needsUpdate;                           // forces the next evaluation even at an unchanged time
-    float lastTime;                                // effective time of the last evaluation
-    D3DXMATRIX translationTM, rotationTM, scaleTM; // parts of the last evaluation
+    // ---- fields ----
+    // The stored record has its own order (Write, Read). In memory, the fields that no
+    // evaluation touches come first, and those that every evaluation reads or writes follow
+    // together, the four matrices on whole cache lines: the scene's update walks thousands of
+    // objects per frame, and the lines each one occupies are what it waits for.
+    int32_t tag;                 // stored and restored; no behaviour depends on it
+    D3DXMATRIX pivotTM;          // matrix of the object's PIVOT_TM block
+    String name;                 // used for every lookup and message
+    String parentName;           // empty: no parent
+    int32_t objectType;          // set by the loader: 1 mesh, 2 bone, 4 helper, 8 camera, 32 light
+    NodeTransform nodeTransform; // the static node transform (evaluation reads what follows its matrix)
+    int32_t frozen;              // evaluation leaves the object untouched
+    int32_t needsUpdate;         // forces the next evaluation even at an unchanged time
+    float lastTime;              // effective time of the last evaluation
     D3DXVECTOR3 currentPosition;
     D3DXVECTOR3 currentScale;
     D3DXQUATERNION currentRotation;
-    String name;       // used for every lookup and message
-    String parentName; // empty: no parent
     int32_t inheritPosition, inheritScale, inheritRotation, inheritScaleSign;
     KeyTrack<DXC_PosKeyData> posKeys;
     KeyTrack<DXC_RotKeyData> rotKeys;
     KeyTrack<DXC_ScaleKeyData> scaleKeys;
-    int32_t objectType; // set by the loader: 1 mesh, 2 bone, 4 helper, 8 camera, 32 light
-
-protected:
-    // Steps 1 to 7 of an evaluation; 0 when the object returns early (frozen or unchanged).
-    bool EvaluateLocal(float time, int32_t force);
-    // Multiplies the parent's world matrix into worldTM, honouring the inherit flags.
-    void CombineWithParent();
 
 private:
     friend class DXC_3dScene; // links parents in bulk and then breaks cycles in one pass
 
     DXC_3dObject* parent;
     DXC_3dObject* evalChild; // scratch link down the chain during one evaluation
-    int32_t linkMark;        // scratch mark of the scene's cycle check
     int32_t loop;            // time wraps at loopLength; the last key blends back to the first
     float loopLength;
+    int32_t linkMark; // scratch mark of the scene's cycle check
+
+public:
+    alignas(64) D3DXMATRIX worldTM;                // transform after the last evaluation, parent included
+    D3DXMATRIX translationTM, rotationTM, scaleTM; // parts of the last evaluation
+
+protected:
+    // Steps 1 to 7 of an evaluation; 0 when the object returns early (frozen or unchanged).
+    bool EvaluateLocal(float time, int32_t force);
+    // Multiplies the parent's world matrix into worldTM, honouring the inherit flags.
+    void CombineWithParent();
 };
 
 // The record id that begins every stored object record.

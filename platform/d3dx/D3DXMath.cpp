@@ -425,17 +425,6 @@ D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, flo
     return out;
 }
 
-D3DXMATRIX* D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* q) {
-    float xx = q->x * q->x, yy = q->y * q->y, zz = q->z * q->z;
-    float xy = q->x * q->y, xz = q->x * q->z, yz = q->y * q->z;
-    float wx = q->w * q->x, wy = q->w * q->y, wz = q->w * q->z;
-    *out = D3DXMATRIX(1.0f - 2.0f * (yy + zz), 2.0f * (xy + wz), 2.0f * (xz - wy), 0, //
-                      2.0f * (xy - wz), 1.0f - 2.0f * (xx + zz), 2.0f * (yz + wx), 0, //
-                      2.0f * (xz + wy), 2.0f * (yz - wx), 1.0f - 2.0f * (xx + yy), 0, //
-                      0, 0, 0, 1);
-    return out;
-}
-
 D3DXMATRIX* D3DXMatrixRotationYawPitchRoll(D3DXMATRIX* out, float yaw, float pitch, float roll) {
     D3DXMATRIX r, p, y;
     D3DXMatrixRotationZ(&r, roll);
