@@ -23,6 +23,45 @@ for opt in "/?" "/H" "/help" "-h" "--HELP"; do
   grep -q '^ /T:x                  define starting point (in sec)$' err.txt || { echo "FAIL: help last option line"; fail=1; }
 done
 
+# The whole usage box, exactly as shown (caption, text with its blanks and tabs, last line).
+cat > expected_usage.txt <<'USAGE'
+ViewKZV v1.82: Command: ViewKZV <file.kzv> [Options] 
+
+Options: 
+ /?, /H /HELP      shows this window
+ /LOOP               loops the animation 
+ /FULL                fullscreen presentation
+ /STOP               manual animation
+ /FPS                  shows fps
+ /SCR:x              use adapter (screen) number x
+ /NOSPEC           disable specular lighting
+ /RESX:x             x display resolution (window x size)
+ /RESY:x             y display resolution (window y size)
+ /BPP:x               sets bits per pixel (fullscreen)
+ /RR:x                 sets the display's refresh rate
+ /CAM:x              use camera x
+ /CLOSE              closes viewer at animation end
+ /NR                   disables window resizing
+ /NM                   disables menu
+ /NL                   disables lightin
+ /ZN:x                 sets the near z clipping plane
+ /ZF:x                 sets the far z clipping plane
+ /SPD:x               sets speed (1=original speed)
+ /WBUF               use w-buffer instead of z-buffer
+ /NOKEY              disables all keyboard commands
+ /ESC                user can only press ESC
+ /VS:x                vsync (0,1,2,3 or 4)
+ /HV                   hardware vertex processing
+ /HWSKIN             hardware skinning
+ /REF                 use reference rasterizer
+ /MX				    mirror x-axis /maxFPS             sets a maximum number of frames per second
+ /T:x                  define starting point (in sec)
+
+On Linux -x and --x work like /x; values attach with ':' or '=' (--resx=800).
+USAGE
+"$exe" /? 2>err.txt
+cmp -s expected_usage.txt err.txt || { echo "FAIL: usage text differs"; diff expected_usage.txt err.txt | cat -A | head; fail=1; }
+
 # No scene file: the open dialog is not there yet; a loud placeholder with exit 3.
 "$exe" /loop 2>err.txt
 check "no file exit" 3 $?
