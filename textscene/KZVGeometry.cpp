@@ -33,10 +33,33 @@ void KZVLoader::FreeGeometry() {
     lastFace = -1;
 }
 
-void KZVLoader::CheckCount(int32_t count, int32_t minRecordBytes, const char* what) {
+template <class Record>
+void KZVLoader::ReadListCount(std::unique_ptr<Record[]>& list, int32_t& size, int32_t minRecordBytes,
+                              const char* what) {
+    int32_t count = 0;
+    ScanInt(count);
     if (count < 0) Error("Invalid %s count: %i", what, count);
     if (static_cast<int64_t>(count) * minRecordBytes > RemainingBytes())
         Error("%s count %i is more than the rest of the file can hold", what, count);
+    list = ZeroedArray<Record>(count);
+    size = count;
+}
+
+template <class ReadRecord>
+int32_t KZVLoader::ReadNumberedList(int32_t keyword, int32_t size, const char* orderError,
+                                    const char* sizeError, ReadRecord readRecord) {
+    for (int32_t next = 0;;) {
+        const int32_t id = NextKeyword();
+        if (id == KW_END_OF_BLOCK) return 0;
+        if (id == KW_END_OF_DATA) return 1;
+        if (id != keyword) continue;
+        int32_t index = -1;
+        ScanInt(index);
+        if (index != next) Error("%s", orderError);
+        if (index >= size) Error("%s", sizeError);
+        readRecord(index);
+        ++next;
+    }
 }
 
 int32_t KZVLoader::ReadGeomObject() {
@@ -149,7 +172,6 @@ int32_t KZVLoader::ReadMesh() {
     for (bool open = true; open;) {
         const int32_t id = NextKeyword();
         int32_t end = 0;
-        int32_t count = 0;
         switch (id) {
         case KW_END_OF_BLOCK:
             open = false;
@@ -159,29 +181,17 @@ int32_t KZVLoader::ReadMesh() {
             result = 1;
             break;
         case KW_MESH_NUMVERTEX:
-            ScanInt(count);
-            CheckCount(count, MinVertexRecord, "Vertex");
-            vertices = ZeroedArray<MeshVertex>(count);
-            numVertices = count;
+            ReadListCount(vertices, numVertices, MinVertexRecord, "Vertex");
             break;
         case KW_MESH_NUMFACES:
-            ScanInt(count);
-            CheckCount(count, MinFaceRecord, "Face");
-            faces = ZeroedArray<MeshFace>(count);
-            numFaces = count;
+            ReadListCount(faces, numFaces, MinFaceRecord, "Face");
             lastFace = -1;
             break;
         case KW_MESH_NUMTVERTEX:
-            ScanInt(count);
-            CheckCount(count, MinTexVertexRecord, "T-vertex");
-            texVertices = ZeroedArray<TexVertex>(count);
-            numTexVertices = count;
+            ReadListCount(texVertices, numTexVertices, MinTexVertexRecord, "T-vertex");
             break;
         case KW_MESH_NUMTVFACES:
-            ScanInt(count);
-            CheckCount(count, MinTexFaceRecord, "T-face");
-            texFaces = ZeroedArray<TexFace>(count);
-            numTexFaces = count;
+            ReadListCount(texFaces, numTexFaces, MinTexFaceRecord, "T-face");
             break;
         case KW_MESH_VERTEX_LIST:
             SkipTo('{');
@@ -224,18 +234,8 @@ int32_t KZVLoader::ReadMesh() {
 }
 
 int32_t KZVLoader::ReadVertexList() {
-    for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK) return 0;
-        if (id == KW_END_OF_DATA) return 1;
-        if (id != KW_MESH_VERTEX) continue;
-        int32_t index = -1;
-        ScanInt(index);
-        if (index != next) Error("Wrong vertex list order!");
-        if (index >= numVertices) Error("Too many vertices");
-        ScanVector(vertices[index].position);
-        ++next;
-    }
+    return ReadNumberedList(KW_MESH_VERTEX, numVertices, "Wrong vertex list order!", "Too many vertices",
+                            [this](int32_t index) { ScanVector(vertices[index].position); });
 }
 
 int32_t KZVLoader::ReadFaceList() {
@@ -285,39 +285,23 @@ int32_t KZVLoader::ReadFaceList() {
 }
 
 int32_t KZVLoader::ReadTexVertexList() {
-    for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK) return 0;
-        if (id == KW_END_OF_DATA) return 1;
-        if (id != KW_MESH_TVERT) continue;
-        int32_t index = -1;
-        ScanInt(index);
-        if (index != next) Error("Wrong vertex list order!");
-        if (index >= numTexVertices) Error("Too many t-vertices");
-        float uvw[3] = {0, 0, 0};
-        ScanVector(uvw);
-        texVertices[index] = {uvw[0], 1.0f - uvw[1], uvw[2]};
-        ++next;
-    }
+    return ReadNumberedList(KW_MESH_TVERT, numTexVertices, "Wrong vertex list order!", "Too many t-vertices",
+                            [this](int32_t index) {
+                                float uvw[3] = {0, 0, 0};
+                                ScanVector(uvw);
+                                texVertices[index] = {uvw[0], 1.0f - uvw[1], uvw[2]};
+                            });
 }
 
 int32_t KZVLoader::ReadTexFaceList() {
-    for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK) return 0;
-        if (id == KW_END_OF_DATA) return 1;
-        if (id != KW_MESH_TFACE) continue;
-        int32_t index = -1;
-        ScanInt(index);
-        if (index != next) Error("Wrong face list order!");
-        if (index >= numTexFaces) Error("Too many t-faces");
-        for (int32_t k = 0; k < 3; ++k) {
-            int32_t corner = 0;
-            ScanInt(corner);
-            texFaces[index].corner[k] = static_cast<uint16_t>(corner);
-        }
-        ++next;
-    }
+    return ReadNumberedList(KW_MESH_TFACE, numTexFaces, "Wrong face list order!", "Too many t-faces",
+                            [this](int32_t index) {
+                                for (int32_t k = 0; k < 3; ++k) {
+                                    int32_t corner = 0;
+                                    ScanInt(corner);
+                                    texFaces[index].corner[k] = static_cast<uint16_t>(corner);
+                                }
+                            });
 }
 
 // ---- weights --------------------------------------------------------------------------------

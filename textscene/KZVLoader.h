@@ -140,8 +140,16 @@ protected:
     int32_t FindOrAddBone(const char* boneName, const D3DXMATRIX& boneInit, const D3DXMATRIX& meshInit,
                           const D3DXMATRIX* combined);
     void AddWeight(int32_t vertexIndex, int32_t boneIndex, float weight);
-    // A list count must be positive and fit into the rest of the file.
-    void CheckCount(int32_t count, int32_t minRecordBytes, const char* what);
+    // Reads a list count, which must be positive and fit into the rest of the file, and makes the
+    // list of that many zeroed records.
+    template <class Record>
+    void ReadListCount(std::unique_ptr<Record[]>& list, int32_t& size, int32_t minRecordBytes,
+                       const char* what);
+    // Reads the records "*<keyword> <index> ..." of a list block, numbered from 0 in order, at most
+    // size of them; readRecord(index) reads the rest of each. 1 when the data ended in the block.
+    template <class ReadRecord>
+    int32_t ReadNumberedList(int32_t keyword, int32_t size, const char* orderError, const char* sizeError,
+                             ReadRecord readRecord);
     void FreeGeometry();
 
     // ---- controllers ----
@@ -244,9 +252,9 @@ protected:
     std::unique_ptr<MeshFace[]> faces;
     std::unique_ptr<TexVertex[]> texVertices;
     std::unique_ptr<TexFace[]> texFaces;
-    int32_t lastFace = -1;      // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
+    int32_t lastFace = -1;           // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
     NodeTransform meshInitTransform; // kept across objects
-    int64_t splitKeyBudget = 0; // rotation keys that splitting may still add in this load
+    int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load
 
     // Mesh infos of the load: one per built mesh and clone, the first of a name found by name.
     std::vector<std::unique_ptr<MeshInfo>> meshInfos;
