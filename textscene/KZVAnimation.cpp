@@ -250,7 +250,9 @@ void KZVLoader::AddRotationKey(DXC_RotKey& key) {
 
 // ---- material and map tracks ----------------------------------------------------------------
 
-int32_t KZVLoader::ReadColorTrack(ColourTrack& track) {
+template <class Key, class ReadKey>
+int32_t KZVLoader::ReadKeyTrack(ArrayTrack<Key>& track, int32_t bezierKeyword, int32_t linearKeyword,
+                                ReadKey readKey) {
     track.keys.clear();
     for (;;) {
         const int32_t id = NextKeyword();
@@ -258,54 +260,47 @@ int32_t KZVLoader::ReadColorTrack(ColourTrack& track) {
             track.keys.shrink_to_fit();
             return id == KW_END_OF_DATA ? 1 : 0;
         }
-        if (id != KW_CONTROL_BEZIER_POINT3_KEY && id != KW_CONTROL_POINT3_KEY) continue;
+        if (id != bezierKeyword && id != linearKeyword) continue;
         if (track.Count() >= MaxTrackKeys - 1) {
             Warning("Not more than 1024 float bezier keys allowed");
             continue;
         }
-        ColourKey key{};
-        float value[3] = {}, in[3] = {}, out[3] = {};
-        if (ScanFloat(key.time) || ScanVector(value)) continue;
-        if (id == KW_CONTROL_BEZIER_POINT3_KEY) {
-            if (ScanVector(in) || ScanVector(out)) continue;
-        } else {
-            track.type = 0;
-        }
-        key.value = {value[0], value[1], value[2], 1.0f};
-        key.inTangent = {in[0], in[1], in[2], 0.0f};
-        key.outTangent = {out[0], out[1], out[2], 0.0f};
+        Key key{};
+        const bool bezier = id == bezierKeyword;
+        if (!readKey(key, bezier)) continue;
+        // One linear key makes the whole track linear.
+        if (!bezier) track.type = 0;
         track.keys.push_back(key);
     }
 }
 
+int32_t KZVLoader::ReadColorTrack(ColourTrack& track) {
+    return ReadKeyTrack(track, KW_CONTROL_BEZIER_POINT3_KEY, KW_CONTROL_POINT3_KEY,
+                        [this](ColourKey& key, bool bezier) {
+                            float value[3] = {}, in[3] = {}, out[3] = {};
+                            if (ScanFloat(key.time) || ScanVector(value)) return false;
+                            if (bezier && (ScanVector(in) || ScanVector(out))) return false;
+                            key.value = {value[0], value[1], value[2], 1.0f};
+                            key.inTangent = {in[0], in[1], in[2], 0.0f};
+                            key.outTangent = {out[0], out[1], out[2], 0.0f};
+                            return true;
+                        });
+}
+
 int32_t KZVLoader::ReadFloatTrack(FloatTrack& track, int32_t invert) {
-    track.keys.clear();
-    for (;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK || id == KW_END_OF_DATA) {
-            track.keys.shrink_to_fit();
-            return id == KW_END_OF_DATA ? 1 : 0;
-        }
-        if (id != KW_CONTROL_BEZIER_FLOAT_KEY && id != KW_CONTROL_FLOAT_KEY) continue;
-        if (track.Count() >= MaxTrackKeys - 1) {
-            Warning("Not more than 1024 float bezier keys allowed");
-            continue;
-        }
-        FloatKey key{};
-        if (ScanFloat(key.time) || ScanFloat(key.value)) continue;
-        if (id == KW_CONTROL_BEZIER_FLOAT_KEY) {
-            if (ScanFloat(key.inTangent) || ScanFloat(key.outTangent)) continue;
-        } else {
-            track.type = 0;
-        }
-        if (invert) {
-            // The opacity track is kept as transparency.
-            key.value = 1.0f - key.value;
-            key.inTangent = -key.inTangent;
-            key.outTangent = -key.outTangent;
-        }
-        track.keys.push_back(key);
-    }
+    return ReadKeyTrack(track, KW_CONTROL_BEZIER_FLOAT_KEY, KW_CONTROL_FLOAT_KEY,
+                        [&](FloatKey& key, bool bezier) {
+                            if (ScanFloat(key.time) || ScanFloat(key.value)) return false;
+                            if (bezier && (ScanFloat(key.inTangent) || ScanFloat(key.outTangent)))
+                                return false;
+                            if (invert) {
+                                // The opacity track is kept as transparency.
+                                key.value = 1.0f - key.value;
+                                key.inTangent = -key.inTangent;
+                                key.outTangent = -key.outTangent;
+                            }
+                            return true;
+                        });
 }
 
 int32_t KZVLoader::ReadMapFloatTrack(FloatTrack& track) {

@@ -158,6 +158,11 @@ protected:
     int32_t ReadRotTrack();
     int32_t ReadScaleTrack();
     void AddRotationKey(DXC_RotKey& key);
+    // Reads the keys of a material colour or opacity track: readKey(key, bezier) reads the rest of a
+    // key line of either keyword, false when the line is cut short (the key is dropped).
+    template <class Key, class ReadKey>
+    int32_t ReadKeyTrack(ArrayTrack<Key>& track, int32_t bezierKeyword, int32_t linearKeyword,
+                         ReadKey readKey);
     int32_t ReadColorTrack(ColourTrack& track);
     int32_t ReadFloatTrack(FloatTrack& track, int32_t invert);
     int32_t ReadMapFloatTrack(FloatTrack& track);
