@@ -18,6 +18,7 @@ class DXC_3dObject;
 class DXC_3dScene;
 class DXC_Camera;
 class DXC_Light;
+class DXC_Target3dObject;
 class DXC_Mesh;
 class KZVGraphics;
 
@@ -173,6 +174,10 @@ protected:
 
     // ---- cameras, lights, helpers ----
     int32_t ReadHelperObject(DXC_3dObject* object);
+    // Reads a camera's or light's block: the node keywords, the rest through readOwn(id), which
+    // returns 1 when a nested block was cut off. A target named inside the block stands in for a
+    // missing "TARGET_NODE". 1 when the data ended in the block.
+    template <class ReadOwn> int32_t ReadTargetNodeBlock(DXC_Target3dObject* node, ReadOwn readOwn);
     int32_t ReadCamera();
     int32_t ReadCameraSettings(DXC_Camera* camera);
     int32_t ReadLight();

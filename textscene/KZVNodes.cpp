@@ -143,35 +143,40 @@ int32_t KZVLoader::ReadHelperObject(DXC_3dObject* object) {
     }
 }
 
-int32_t KZVLoader::ReadCamera() {
-    DXC_Camera* camera = scene->Cameras().Get(scene->Cameras().AddNew());
-    camera->objectType = ObjectTypeCamera;
-    BeginNodeBlock(camera);
+template <class ReadOwn> int32_t KZVLoader::ReadTargetNodeBlock(DXC_Target3dObject* node, ReadOwn readOwn) {
+    BeginNodeBlock(node);
     NodeTransform pivot;
     int32_t result = 0;
-    for (bool open = true; open;) {
+    for (;;) {
         const int32_t id = NextKeyword();
-        int32_t end = 0;
         if (id == KW_END_OF_BLOCK) break;
         if (id == KW_END_OF_DATA) {
             result = 1;
             break;
         }
-        if (ReadNodeKeyword(id, camera, pivot, end)) {
-        } else if (id == KW_CAMERA_SETTINGS) {
-            SkipTo('{');
-            end = ReadCameraSettings(camera);
-        } else if (id == KW_TARGET_NODE) {
-            ScanStringName(camera->targetName);
-        }
+        int32_t end = 0;
+        if (!ReadNodeKeyword(id, node, pivot, end)) end = readOwn(id);
         if (end) {
             result = 1;
-            open = false;
+            break;
         }
     }
-    if (camera->targetName.IsEmpty() && !pendingTargetName.IsEmpty()) camera->targetName = pendingTargetName;
+    if (node->targetName.IsEmpty() && !pendingTargetName.IsEmpty()) node->targetName = pendingTargetName;
     BeginNodeBlock(nullptr);
     return result;
+}
+
+int32_t KZVLoader::ReadCamera() {
+    DXC_Camera* camera = scene->Cameras().Get(scene->Cameras().AddNew());
+    camera->objectType = ObjectTypeCamera;
+    return ReadTargetNodeBlock(camera, [this, camera](int32_t id) {
+        if (id == KW_CAMERA_SETTINGS) {
+            SkipTo('{');
+            return ReadCameraSettings(camera);
+        }
+        if (id == KW_TARGET_NODE) ScanStringName(camera->targetName);
+        return 0;
+    });
 }
 
 int32_t KZVLoader::ReadCameraSettings(DXC_Camera* camera) {
@@ -186,36 +191,21 @@ int32_t KZVLoader::ReadCameraSettings(DXC_Camera* camera) {
 int32_t KZVLoader::ReadLight() {
     DXC_Light* light = scene->Lights().Get(scene->Lights().AddNew());
     light->objectType = ObjectTypeLight;
-    BeginNodeBlock(light);
-    NodeTransform pivot;
     char typeWord[TokenSize] = "";
-    int32_t result = 0;
-    for (bool open = true; open;) {
-        const int32_t id = NextKeyword();
-        int32_t end = 0;
-        if (id == KW_END_OF_BLOCK) break;
-        if (id == KW_END_OF_DATA) {
-            result = 1;
-            break;
-        }
-        if (ReadNodeKeyword(id, light, pivot, end)) {
-        } else if (id == KW_LIGHT_SETTINGS) {
+    const int32_t result = ReadTargetNodeBlock(light, [&](int32_t id) {
+        if (id == KW_LIGHT_SETTINGS) {
             SkipTo('{');
-            end = ReadLightSettings(light);
-        } else if (id == KW_LIGHT_USELIGHT) {
+            return ReadLightSettings(light);
+        }
+        if (id == KW_LIGHT_USELIGHT) {
             int32_t use = 0;
             if (!ScanInt(use)) light->enabled = use != 0;
         } else if (id == KW_LIGHT_TYPE) {
             SkipWhitespace();
             ScanWord(typeWord);
         }
-        if (end) {
-            result = 1;
-            open = false;
-        }
-    }
-    if (light->targetName.IsEmpty() && !pendingTargetName.IsEmpty()) light->targetName = pendingTargetName;
-    BeginNodeBlock(nullptr);
+        return 0;
+    });
     if (result) return 1; // cut off: the light stays as far as it was read
 
     D3DLIGHT8& record = light->light;
