@@ -24,7 +24,7 @@ struct VertexFormat {
     int32_t texCoordFloats[MaxTexCoordSets] = {};
     int32_t size = 0;
 
-    // Decodes the format bits; a format without position or with an unknown position kind
-    // decodes as size 0.
+    // Decodes the format bits; a format without position, or one Direct3D rejects, decodes as
+    // size 0.
     void Set(DWORD formatBits);
 };

@@ -28,6 +28,10 @@ TEST(VertexFormat, OffsetsAndSizesFollowTheFormatBits) {
     EXPECT_EQ(skin.texCoord[1], 44);
     EXPECT_EQ(skin.texCoordFloats[1], 3);
     EXPECT_EQ(skin.size, 56);
+    // Bits the device refuses give no layout, as the device's buffers have none for them.
+    VertexFormat refused;
+    refused.Set(D3DFVF_XYZ | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL);
+    EXPECT_EQ(refused.size, 0);
 }
 
 TEST(VertexList, PrimitiveCountsFollowTheTypeAndUnknownTypesStop) {
