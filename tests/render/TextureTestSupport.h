@@ -3,32 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorReport.h"
-#include "foundation/Log.h"
 #include "platform/d3d8/RecordingDevice.h"
 #include "platform/d3dx/ImageCodecWrite.h"
 #include "render/DXC_Gfx.h"
+#include "support/LogCapture.h"
 
-// A graphics object on the recording device (windowed, off-screen) per test, a temporary
-// folder for the image files a test writes, a fresh log there and the log entries captured.
-// Derived fixtures may adjust the device's adapter in AdjustConfig before it is made.
-class RecordingGfxTest : public ::testing::Test {
+// A graphics object on the recording device (windowed, off-screen) per test, beside the log
+// capture (whose folder also takes the image files a test writes). Derived fixtures may adjust
+// the device's adapter in AdjustConfig before it is made.
+class RecordingGfxTest : public LogCaptureTest {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kzvtexXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        ResetLogState();
-        SetLogDirectory(dir.string());
-        ResetReportState();
-        SetLogObserver([this](const char* text) { entries.emplace_back(text); });
+        LogCaptureTest::SetUp();
+        if (HasFatalFailure()) return;
         RecordingConfig config = DefaultRecordingConfig();
         AdjustConfig(config);
         gfx = new DXC_Gfx(CreateRecordingDirect3D8(config));
@@ -40,18 +33,12 @@ protected:
         ReleaseObjects();
         delete gfx;
         gfx = nullptr;
-        SetLogObserver(nullptr);
-        ResetLogState();
-        ResetReportState();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+        LogCaptureTest::TearDown();
     }
     // Objects that must go before the graphics object.
     virtual void ReleaseObjects() {}
     virtual void AdjustConfig(RecordingConfig&) {}
     virtual int32_t HardwareVertexProcessing() const { return 0; }
-
-    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
 
     // Writes an image file of the given kind; pixels are A8R8G8B8 words, row by row.
     std::string WriteImage(const std::string& name, uint32_t width, uint32_t height,
@@ -93,16 +80,6 @@ protected:
         return "<no error>";
     }
 
-    // Log entries containing text.
-    int CountEntries(const std::string& text) const {
-        int n = 0;
-        for (const std::string& e : entries)
-            if (e.find(text) != std::string::npos) ++n;
-        return n;
-    }
-
-    std::filesystem::path dir;
-    std::vector<std::string> entries;
     DXC_Gfx* gfx = nullptr;
     RecordingDevice* device = nullptr;
 };
@@ -111,6 +88,8 @@ protected:
 inline D3DSURFACE_DESC LevelDesc(IDirect3DTexture8* texture) {
     D3DSURFACE_DESC desc{};
     EXPECT_NE(texture, nullptr);
-    if (texture) EXPECT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+    if (texture) {
+        EXPECT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+    }
     return desc;
 }
