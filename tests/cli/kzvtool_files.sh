@@ -2,23 +2,7 @@
 # kzvtool info over many files: every real scene reports, broken and hostile files give an
 # error entry and exit code 1 while the other files still report, each file's log stands
 # alone, names made on Windows come out as UTF-8, numbers that are not finite as null.
-set -u
-bin=$1
-src=$2
-tool="$bin/kzvtool"
-fail=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export XDG_CONFIG_HOME="$work/config"
-
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then echo "FAIL: $1: expected [$2] got [$3]"; fail=1; else echo "ok: $1"; fi
-}
-checks() { # report file; the checks on standard input (see kzvtool_checks.py)
-  cat >checks.py
-  python3 "$src/tests/cli/kzvtool_checks.py" "$1" checks.py || fail=1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/lib/kzvtool.bash"
 
 # ---- every real scene gives a scene object; the invalid one an error --------------------------
 real=()

@@ -1,15 +1,7 @@
 #!/usr/bin/env bash
 # "kzvtool info --json" on the sample scenes (scripts/make_samples.py): the values each scene
 # was written to show, worked out from the scene text by hand.
-set -u
-bin=$1
-src=$2
-tool="$bin/kzvtool"
-fail=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export XDG_CONFIG_HOME="$work/config" # no DefaultTexturePath setting of the user's
+. "$(dirname "${BASH_SOURCE[0]}")/lib/kzvtool.bash"
 samples="$src/data/samples"
 
 # Runs kzvtool info --json with the arguments into report.json; expects exit code 0.
@@ -18,15 +10,10 @@ info() {
   local code=$?
   if [ $code -ne 0 ]; then echo "FAIL: kzvtool info $* exited with $code"; cat err.txt; fail=1; fi
 }
-# The checks on standard input run on report.json (see kzvtool_checks.py).
-checks() {
-  cat >checks.py
-  python3 "$src/tests/cli/kzvtool_checks.py" report.json checks.py || fail=1
-}
 
 # ---- showcase at its first frame, maps found through --textures ----------------------------
 info --textures "$samples" "$samples/showcase.kzv"
-checks <<'EOF'
+checks report.json <<'EOF'
 s = report[0]
 expect("one entry", len(report), 1)
 expect("format", s["format"], "kzv")
@@ -127,7 +114,7 @@ EOF
 
 # ---- showcase later: animation values at 1.5 s (frame 45) -------------------------------------
 info --textures "$samples" --at 1.5 "$samples/showcase.kzv"
-checks <<'EOF'
+checks report.json <<'EOF'
 s = report[0]
 expect("time", s["time"], 1.5)
 arm, hand = by_name(s["meshes"], "Arm"), by_name(s["meshes"], "Hand")
@@ -154,7 +141,7 @@ EOF
 # ---- the image sequence plays ping-pong: 4 frames of 1/30 s ----------------------------------
 for at in 0.05:1 0.15:3; do
   info --textures "$samples" --at "${at%%:*}" "$samples/showcase.kzv"
-  checks <<EOF
+  checks report.json <<EOF
 seq = by_name(report[0]["meshes"], "Multi")["materials"][0]
 expect("sequence frame at ${at%%:*} s", seq["maps"][0]["sequence"]["frame"], ${at##*:})
 EOF
@@ -164,7 +151,7 @@ done
 info --textures "$samples" --at 1 "$samples/showcase.kzv"
 mv report.json once.json
 info --textures "$samples" --at 4 --loop "$samples/showcase.kzv"
-checks <<'EOF'
+checks report.json <<'EOF'
 import json
 once = json.load(open("once.json"))[0]
 s = report[0]
@@ -184,7 +171,7 @@ EOF
 # A copy of the scene with its relative maps but without glass.png beside it.
 mkdir -p copy && cp -r "$samples/showcase.kzv" "$samples/maps" copy/
 info copy/showcase.kzv
-checks <<'EOF'
+checks report.json <<'EOF'
 s = report[0]
 g = by_name(s["meshes"], "ArmClone")["materials"][0]
 expect("Glass without its map", [g["maps"], g["diffuse"]], [[], [0.6, 0.8, 1.0, 1.0]])
@@ -196,7 +183,7 @@ EOF
 # --textures names the folder (with or without a separator at the end) ...
 for folder in "$samples" "$samples/"; do
   info --textures "$folder" copy/showcase.kzv
-  checks <<'EOF'
+  checks report.json <<'EOF'
 g = by_name(report[0]["meshes"], "ArmClone")["materials"][0]
 expect("Glass map through --textures", [m["loaded"] for m in g["maps"]], [True])
 EOF
@@ -204,7 +191,7 @@ done
 # ... and without it the viewer's DefaultTexturePath setting does.
 mkdir -p config/Halvorn && printf 'DefaultTexturePath=%s/\n' "$samples" >config/Halvorn/KZVView.ini
 info copy/showcase.kzv
-checks <<'EOF'
+checks report.json <<'EOF'
 g = by_name(report[0]["meshes"], "ArmClone")["materials"][0]
 expect("Glass map through the setting", [m["loaded"] for m in g["maps"]], [True])
 EOF
@@ -212,7 +199,7 @@ rm -r config
 
 # ---- skinned: bones, weights, and the Bounds box that sets the scene's size ------------------
 info --at 1 "$samples/skinned.kzv"
-checks <<'EOF'
+checks report.json <<'EOF'
 s = report[0]
 expect("Bounds is no mesh", [m["name"] for m in s["meshes"]], ["Skin"])
 skin = s["meshes"][0]
@@ -240,7 +227,7 @@ EOF
 
 # ---- fog: the fog colour becomes the background; groups leave no trace -----------------------
 info "$samples/fog.kzv"
-checks <<'EOF'
+checks report.json <<'EOF'
 s = report[0]
 expect("version 2.10", s["version"], 210)
 # 0.5, 0.6, 0.7 x 255 truncated: 127, 153, 178.

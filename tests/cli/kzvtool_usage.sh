@@ -1,18 +1,6 @@
 #!/usr/bin/env bash
 # kzvtool's command line: usage and exit codes, the commands not built yet, option errors.
-set -u
-bin=$1
-src=$2
-tool="$bin/kzvtool"
-fail=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export XDG_CONFIG_HOME="$work/config"
-
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then echo "FAIL: $1: expected [$2] got [$3]"; fail=1; else echo "ok: $1"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/lib/kzvtool.bash"
 
 # No command, an unknown command, and info without files or with bad options: usage, exit 2.
 expect_usage() { # description, args...

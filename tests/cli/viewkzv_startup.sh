@@ -1,17 +1,7 @@
 #!/usr/bin/env bash
 # The viewer's start-up as a user meets it: help, missing files, options, exit codes.
-set -u
-bin=$1
-src=$2
+. "$(dirname "${BASH_SOURCE[0]}")/lib/common.bash"
 exe="$bin/viewkzv"
-fail=0
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-check() { # description, expected, actual
-  if [ "$2" != "$3" ]; then echo "FAIL: $1: expected [$2] got [$3]"; fail=1; else echo "ok: $1"; fi
-}
 
 # Help: the usage box text, exactly, captioned; exit 1. "/H" wins even after a file name.
 for opt in "/?" "/H" "/help" "-h" "--HELP"; do
