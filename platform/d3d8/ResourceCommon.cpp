@@ -144,7 +144,7 @@ bool TextureLevelSurface::Lockable() const {
 
 CommonTexture::CommonTexture(DeviceCommon* device, UINT width, UINT height, UINT levels, DWORD usage,
                              D3DFORMAT format, D3DPOOL pool)
-    : TrackedResource(device, pool), format_(format), usage_(usage) {
+    : CommonResource(device, pool), format_(format), usage_(usage) {
     if (levels == 0) levels = FullMipLevelCount(width, height);
     levels_.reserve(levels);
     for (UINT i = 0; i < levels; ++i)
@@ -156,12 +156,6 @@ CommonTexture::~CommonTexture() = default;
 
 bool CommonTexture::Lockable() const {
     return ResourcePool() != D3DPOOL_DEFAULT || (usage_ & D3DUSAGE_DYNAMIC) != 0;
-}
-
-DWORD CommonTexture::SetPriority(DWORD priorityNew) {
-    const DWORD old = priority_;
-    if (ResourcePool() == D3DPOOL_MANAGED) priority_ = priorityNew;
-    return old;
 }
 
 DWORD CommonTexture::SetLOD(DWORD lodNew) {
@@ -203,13 +197,7 @@ HRESULT CommonTexture::AddDirtyRect(const RECT* dirtyRect) {
 // ---------------------------------------------------------------------------------------------
 CommonVertexBuffer::CommonVertexBuffer(DeviceCommon* device, UINT length, DWORD usage, DWORD fvf,
                                        D3DPOOL pool)
-    : TrackedResource(device, pool), memory_(length), usage_(usage), fvf_(fvf) {}
-
-DWORD CommonVertexBuffer::SetPriority(DWORD priorityNew) {
-    const DWORD old = priority_;
-    if (ResourcePool() == D3DPOOL_MANAGED) priority_ = priorityNew;
-    return old;
-}
+    : CommonResource(device, pool), memory_(length), usage_(usage), fvf_(fvf) {}
 
 HRESULT CommonVertexBuffer::Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD flags) {
     return memory_.Lock(offsetToLock, sizeToLock, data, flags);
@@ -228,13 +216,7 @@ HRESULT CommonVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* desc) {
 
 CommonIndexBuffer::CommonIndexBuffer(DeviceCommon* device, UINT length, DWORD usage, D3DFORMAT format,
                                      D3DPOOL pool)
-    : TrackedResource(device, pool), memory_(length), usage_(usage), format_(format) {}
-
-DWORD CommonIndexBuffer::SetPriority(DWORD priorityNew) {
-    const DWORD old = priority_;
-    if (ResourcePool() == D3DPOOL_MANAGED) priority_ = priorityNew;
-    return old;
-}
+    : CommonResource(device, pool), memory_(length), usage_(usage), format_(format) {}
 
 HRESULT CommonIndexBuffer::Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD flags) {
     return memory_.Lock(offsetToLock, sizeToLock, data, flags);

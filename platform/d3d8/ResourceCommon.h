@@ -56,6 +56,28 @@ private:
     D3DPOOL pool_;
 };
 
+// The IDirect3DResource8 part of textures and buffers: reference counting, the owning device,
+// and the priority, which only managed resources keep.
+template <class Interface, D3DRESOURCETYPE Type>
+class CommonResource : public RefCounted<Interface>, public TrackedResource {
+public:
+    HRESULT GetDevice(IDirect3DDevice8** device) override { return GetOwnerDevice(device); }
+    DWORD SetPriority(DWORD priorityNew) override {
+        const DWORD old = priority_;
+        if (ResourcePool() == D3DPOOL_MANAGED) priority_ = priorityNew;
+        return old;
+    }
+    DWORD GetPriority() override { return priority_; }
+    void PreLoad() override {}
+    D3DRESOURCETYPE GetType() override { return Type; }
+
+protected:
+    CommonResource(DeviceCommon* device, D3DPOOL pool) : TrackedResource(device, pool) {}
+
+private:
+    DWORD priority_ = 0;
+};
+
 // One image (a surface or a texture level) in memory, with its lock state.
 class ImageMemory {
 public:
@@ -170,19 +192,13 @@ private:
     ImageMemory image_;
 };
 
-class CommonTexture : public RefCounted<IDirect3DTexture8>, public TrackedResource {
+class CommonTexture : public CommonResource<IDirect3DTexture8, D3DRTYPE_TEXTURE> {
 public:
     // levels 0 makes the full chain down to 1 x 1.
     CommonTexture(DeviceCommon* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                   D3DPOOL pool);
     ~CommonTexture() override;
 
-    // IDirect3DResource8
-    HRESULT GetDevice(IDirect3DDevice8** device) override { return GetOwnerDevice(device); }
-    DWORD SetPriority(DWORD priorityNew) override;
-    DWORD GetPriority() override { return priority_; }
-    void PreLoad() override {}
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     // IDirect3DBaseTexture8
     DWORD SetLOD(DWORD lodNew) override;
     DWORD GetLOD() override { return lod_; }
@@ -206,20 +222,14 @@ public:
 private:
     D3DFORMAT format_;
     DWORD usage_;
-    DWORD priority_ = 0;
     DWORD lod_ = 0;
     std::vector<std::unique_ptr<TextureLevelSurface>> levels_;
 };
 
-class CommonVertexBuffer : public RefCounted<IDirect3DVertexBuffer8>, public TrackedResource {
+class CommonVertexBuffer : public CommonResource<IDirect3DVertexBuffer8, D3DRTYPE_VERTEXBUFFER> {
 public:
     CommonVertexBuffer(DeviceCommon* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
 
-    HRESULT GetDevice(IDirect3DDevice8** device) override { return GetOwnerDevice(device); }
-    DWORD SetPriority(DWORD priorityNew) override;
-    DWORD GetPriority() override { return priority_; }
-    void PreLoad() override {}
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD flags) override;
     HRESULT Unlock() override { return memory_.Unlock(); }
     HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
@@ -232,18 +242,12 @@ private:
     BufferMemory memory_;
     DWORD usage_;
     DWORD fvf_;
-    DWORD priority_ = 0;
 };
 
-class CommonIndexBuffer : public RefCounted<IDirect3DIndexBuffer8>, public TrackedResource {
+class CommonIndexBuffer : public CommonResource<IDirect3DIndexBuffer8, D3DRTYPE_INDEXBUFFER> {
 public:
     CommonIndexBuffer(DeviceCommon* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
 
-    HRESULT GetDevice(IDirect3DDevice8** device) override { return GetOwnerDevice(device); }
-    DWORD SetPriority(DWORD priorityNew) override;
-    DWORD GetPriority() override { return priority_; }
-    void PreLoad() override {}
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offsetToLock, UINT sizeToLock, BYTE** data, DWORD flags) override;
     HRESULT Unlock() override { return memory_.Unlock(); }
     HRESULT GetDesc(D3DINDEXBUFFER_DESC* desc) override;
@@ -257,7 +261,6 @@ private:
     BufferMemory memory_;
     DWORD usage_;
     D3DFORMAT format_;
-    DWORD priority_ = 0;
 };
 
 // Interface pointers of our own resources back to their classes; null for anything else.

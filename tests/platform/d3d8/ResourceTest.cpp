@@ -37,6 +37,29 @@ TEST_F(ResourceTest, ResourcesReportTheirDeviceWithAReference) {
     vb->Release();
 }
 
+// Each resource kind reports its own type; only managed resources keep a priority.
+TEST_F(ResourceTest, TypesAndPriorities) {
+    IDirect3DVertexBuffer8* vb = nullptr;
+    IDirect3DIndexBuffer8* ib = nullptr;
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device_->CreateVertexBuffer(64, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, &vb), D3D_OK);
+    ASSERT_EQ(device_->CreateIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_SYSTEMMEM, &ib), D3D_OK);
+    ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
+    EXPECT_EQ(vb->GetType(), D3DRTYPE_VERTEXBUFFER);
+    EXPECT_EQ(ib->GetType(), D3DRTYPE_INDEXBUFFER);
+    EXPECT_EQ(texture->GetType(), D3DRTYPE_TEXTURE);
+    EXPECT_EQ(vb->SetPriority(5), 0u);
+    EXPECT_EQ(vb->SetPriority(7), 5u);
+    EXPECT_EQ(vb->GetPriority(), 7u);
+    EXPECT_EQ(texture->SetPriority(3), 0u);
+    EXPECT_EQ(texture->GetPriority(), 3u);
+    EXPECT_EQ(ib->SetPriority(5), 0u);
+    EXPECT_EQ(ib->GetPriority(), 0u);
+    vb->Release();
+    ib->Release();
+    texture->Release();
+}
+
 TEST_F(ResourceTest, ResourcesOutlivingTheirDeviceStayUsable) {
     IDirect3DTexture8* texture = nullptr;
     ASSERT_EQ(device_->CreateTexture(8, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture), D3D_OK);
