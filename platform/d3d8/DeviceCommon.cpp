@@ -1206,32 +1206,42 @@ HRESULT DeviceCommon::GetVertexShader(DWORD* handle) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::DeleteVertexShader(DWORD handle) {
-    const HRESULT hr = vertexShaders_.erase(handle) ? D3D_OK : D3DERR_INVALIDCALL;
-    if (SUCCEEDED(hr) && state_.vertexShader == handle) state_.vertexShader = 0;
+template <class Record>
+HRESULT DeviceCommon::DeleteShader(DeviceCallKind kind, std::map<DWORD, Record>& shaders, DWORD& current,
+                                   DWORD handle) {
+    const HRESULT hr = shaders.erase(handle) ? D3D_OK : D3DERR_INVALIDCALL;
+    if (SUCCEEDED(hr) && current == handle) current = 0;
     if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DeleteVertexShader, hr);
+        DeviceCall call = Call(kind, hr);
         call.args[0] = handle;
         Trace(call);
     }
     return hr;
 }
 
-HRESULT DeviceCommon::SetVertexShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
-    const DWORD limit = std::min<DWORD>(caps_.MaxVertexShaderConst, kMaxVertexShaderConstants);
+HRESULT DeviceCommon::SetShaderConstants(DeviceCallKind kind, std::array<float, 4>* registers, DWORD limit,
+                                         DWORD reg, const void* constantData, DWORD constantCount) {
     const bool ok = constantData && reg < limit && constantCount <= limit - reg;
-    if (ok)
-        std::memcpy(&state_.vertexShaderConstants[reg], constantData,
-                    static_cast<size_t>(constantCount) * 16);
+    if (ok) std::memcpy(&registers[reg], constantData, static_cast<size_t>(constantCount) * 16);
     const HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
     if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetVertexShaderConstant, hr);
+        DeviceCall call = Call(kind, hr);
         call.args[0] = reg;
         call.args[1] = constantCount;
         if (ok) std::memcpy(call.values, constantData, std::min<size_t>(constantCount, 4) * 16);
         Trace(call);
     }
     return hr;
+}
+
+HRESULT DeviceCommon::DeleteVertexShader(DWORD handle) {
+    return DeleteShader(DeviceCallKind::DeleteVertexShader, vertexShaders_, state_.vertexShader, handle);
+}
+
+HRESULT DeviceCommon::SetVertexShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
+    const DWORD limit = std::min<DWORD>(caps_.MaxVertexShaderConst, kMaxVertexShaderConstants);
+    return SetShaderConstants(DeviceCallKind::SetVertexShaderConstant, state_.vertexShaderConstants.data(),
+                              limit, reg, constantData, constantCount);
 }
 
 HRESULT DeviceCommon::GetVertexShaderConstant(DWORD reg, void* constantData, DWORD constantCount) {
@@ -1340,28 +1350,10 @@ HRESULT DeviceCommon::GetPixelShader(DWORD* handle) {
 }
 
 HRESULT DeviceCommon::DeletePixelShader(DWORD handle) {
-    const HRESULT hr = pixelShaders_.erase(handle) ? D3D_OK : D3DERR_INVALIDCALL;
-    if (SUCCEEDED(hr) && state_.pixelShader == handle) state_.pixelShader = 0;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DeletePixelShader, hr);
-        call.args[0] = handle;
-        Trace(call);
-    }
-    return hr;
+    return DeleteShader(DeviceCallKind::DeletePixelShader, pixelShaders_, state_.pixelShader, handle);
 }
 
 HRESULT DeviceCommon::SetPixelShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
-    const bool ok =
-        constantData && reg < kMaxPixelShaderConstants && constantCount <= kMaxPixelShaderConstants - reg;
-    if (ok)
-        std::memcpy(&state_.pixelShaderConstants[reg], constantData, static_cast<size_t>(constantCount) * 16);
-    const HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetPixelShaderConstant, hr);
-        call.args[0] = reg;
-        call.args[1] = constantCount;
-        if (ok) std::memcpy(call.values, constantData, std::min<size_t>(constantCount, 4) * 16);
-        Trace(call);
-    }
-    return hr;
+    return SetShaderConstants(DeviceCallKind::SetPixelShaderConstant, state_.pixelShaderConstants.data(),
+                              kMaxPixelShaderConstants, reg, constantData, constantCount);
 }

@@ -17,6 +17,7 @@
 #include "platform/d3d8/Direct3DCommon.h"
 #include "platform/d3d8/ResourceCommon.h"
 
+#include <array>
 #include <map>
 #include <vector>
 
@@ -280,6 +281,12 @@ private:
     HRESULT DoCreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface);
     HRESULT DoCreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle, DWORD usage);
     HRESULT DoSetVertexShader(DWORD handle);
+    // Deletes a vertex or pixel shader; the current one of that kind becomes 0.
+    template <class Record>
+    HRESULT DeleteShader(DeviceCallKind kind, std::map<DWORD, Record>& shaders, DWORD& current, DWORD handle);
+    // Copies constantCount four-float registers from reg on into the first limit registers.
+    HRESULT SetShaderConstants(DeviceCallKind kind, std::array<float, 4>* registers, DWORD limit, DWORD reg,
+                               const void* constantData, DWORD constantCount);
     HRESULT DoSetTexture(DWORD stage, IDirect3DBaseTexture8* texture);
     HRESULT DoSetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride);
     HRESULT DoSetIndices(IDirect3DIndexBuffer8* buffer, UINT baseVertexIndex);

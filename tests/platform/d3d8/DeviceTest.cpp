@@ -239,6 +239,23 @@ TEST_F(DeviceTest, VertexFormatsAndShaderHandlesAreChecked) {
     EXPECT_EQ(device_->SetVertexShaderConstant(93, constants, 4), D3DERR_INVALIDCALL);
 }
 
+TEST_F(DeviceTest, PixelShadersAndTheirEightConstants) {
+    const DWORD function[] = {D3DPS_VERSION(1, 1), 0x0000FFFF};
+    DWORD handle = 0;
+    ASSERT_EQ(device_->CreatePixelShader(function, &handle), D3D_OK);
+    EXPECT_EQ(device_->SetPixelShader(handle), D3D_OK);
+    EXPECT_EQ(device_->DeletePixelShader(handle), D3D_OK);
+    DWORD current = 1;
+    device_->GetPixelShader(&current);
+    EXPECT_EQ(current, 0u);
+    EXPECT_EQ(device_->DeletePixelShader(handle), D3DERR_INVALIDCALL);
+
+    float constants[4 * 4] = {};
+    EXPECT_EQ(device_->SetPixelShaderConstant(4, constants, 4), D3D_OK);
+    EXPECT_EQ(device_->SetPixelShaderConstant(5, constants, 4), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->SetPixelShaderConstant(0, nullptr, 1), D3DERR_INVALIDCALL);
+}
+
 TEST_F(DeviceTest, ViewportsMustFitTheRenderTarget) {
     D3DVIEWPORT8 vp{0, 0, 640, 480, 0.0f, 1.0f};
     EXPECT_EQ(device_->SetViewport(&vp), D3D_OK);
