@@ -36,6 +36,17 @@ bool IsUsageAllowed(DWORD usage, DWORD allowed) {
     return (usage & ~allowed) == 0;
 }
 
+// The rules vertex and index buffers share: a length, a pool buffers can live in, only buffer
+// usages, and no dynamic buffer in the managed pool.
+bool IsBufferRequestValid(UINT length, DWORD usage, D3DPOOL pool) {
+    if (length == 0 || pool > D3DPOOL_SYSTEMMEM) return false;
+    if (!IsUsageAllowed(usage, D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_DONOTCLIP |
+                                   D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES | D3DUSAGE_NPATCHES |
+                                   D3DUSAGE_DYNAMIC))
+        return false;
+    return !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
+}
+
 } // namespace
 
 const char* DeviceCallName(DeviceCallKind kind) {
@@ -451,12 +462,7 @@ HRESULT DeviceCommon::DoCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
                                            IDirect3DVertexBuffer8** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    if (length == 0 || pool > D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
-    if (!IsUsageAllowed(usage, D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_DONOTCLIP |
-                                   D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES | D3DUSAGE_NPATCHES |
-                                   D3DUSAGE_DYNAMIC))
-        return D3DERR_INVALIDCALL;
-    if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
+    if (!IsBufferRequestValid(length, usage, pool)) return D3DERR_INVALIDCALL;
     if (fvf != 0) {
         const UINT size = FvfVertexSize(fvf);
         if (size == 0 || length < size) return D3DERR_INVALIDCALL;
@@ -484,13 +490,8 @@ HRESULT DeviceCommon::DoCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT fo
                                           IDirect3DIndexBuffer8** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    if (length == 0 || pool > D3DPOOL_SYSTEMMEM) return D3DERR_INVALIDCALL;
+    if (!IsBufferRequestValid(length, usage, pool)) return D3DERR_INVALIDCALL;
     if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
-    if (!IsUsageAllowed(usage, D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING | D3DUSAGE_DONOTCLIP |
-                                   D3DUSAGE_POINTS | D3DUSAGE_RTPATCHES | D3DUSAGE_NPATCHES |
-                                   D3DUSAGE_DYNAMIC))
-        return D3DERR_INVALIDCALL;
-    if ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) return D3DERR_INVALIDCALL;
     *out = NewIndexBuffer(length, usage, format, pool);
     return *out ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }

@@ -196,6 +196,13 @@ TEST_F(ResourceTest, CreationRejectsWhatDirect3DRejects) {
     EXPECT_EQ(device_->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_MANAGED, &vb), D3DERR_INVALIDCALL);
     IDirect3DIndexBuffer8* ib = nullptr;
     EXPECT_EQ(device_->CreateIndexBuffer(64, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &ib), D3DERR_INVALIDCALL);
+    // The buffer rules hold for index buffers too.
+    EXPECT_EQ(device_->CreateIndexBuffer(0, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->CreateIndexBuffer(64, D3DUSAGE_DYNAMIC, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->CreateIndexBuffer(64, D3DUSAGE_RENDERTARGET, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(ib, nullptr);
     IDirect3DSurface8* s = nullptr;
     EXPECT_EQ(device_->CreateImageSurface(0, 4, D3DFMT_A8R8G8B8, &s), D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->CreateTexture(16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, nullptr),
