@@ -143,9 +143,12 @@ int32_t KZVLoader::ReadMaterialList() {
     }
 }
 
+// A file with a second material list finishes only the materials that list added: finishing
+// one twice would convert its key times to seconds twice and load its maps again.
 void KZVLoader::FinishMaterialList() {
     if (materials.empty()) materials.push_back(std::make_unique<MaterialRecord>());
-    for (auto& material : materials) FinishMaterial(*material);
+    for (auto& material : materials)
+        if (!material->finished) FinishMaterial(*material);
 }
 
 int32_t KZVLoader::ReadMaterial(MaterialRecord& material, int32_t depth) {
@@ -411,6 +414,7 @@ void KZVLoader::SetSlotAnimation(MapSetup& setup, const MapSlot& map, FloatTrack
 }
 
 void KZVLoader::FinishMaterial(MaterialRecord& material) {
+    material.finished = 1;
     D3DMATERIAL8& d3d = material.d3dMaterial;
     d3d.Diffuse = {material.diffuse.r, material.diffuse.g, material.diffuse.b, 1.0f};
     d3d.Ambient = {material.ambient.r, material.ambient.g, material.ambient.b, 1.0f};

@@ -64,6 +64,7 @@ struct MaterialRecord {
     FloatTrack opacityTrack; // stored inverted: the values are transparencies
 
     // Set by finalisation.
+    int32_t finished = 0; // finalised once: a later material list must not convert it again
     int32_t hasDiffuseMap = 0, hasReflectionMap = 0, hasBumpMap = 0;
     D3DMATERIAL8 d3dMaterial = {};
     int32_t transparent = 0;

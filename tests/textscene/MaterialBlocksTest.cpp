@@ -184,3 +184,19 @@ TEST_F(MaterialBlocksTest, LongKeyListsAreCutWithoutLosingTheBlockStructure) {
     EXPECT_FLOAT_EQ(Material().material.Diffuse.r, 1.0f); // textured
     EXPECT_EQ(scene.GetMeshCount(), 1);
 }
+
+TEST_F(MaterialBlocksTest, ASecondMaterialListLeavesTheFirstListsKeysAlone) {
+    // Key times are converted from ticks to seconds once; a second list in the file must not
+    // convert the first list's tracks again.
+    const std::string opacity = "  *MATERIAL_ANIMATION {\n   *MATERIAL_ATTRIBUTE \"Opacity\"\n"
+                                "   *CONTROL_FLOAT_LINEAR {\n    *CONTROL_FLOAT_KEY 0 1.0\n"
+                                "    *CONTROL_FLOAT_KEY 4800 0.5\n   }\n  }\n";
+    const std::string text = "*MATERIAL_LIST {\n *MATERIAL 0 {\n" + opacity + " }\n}\n" +
+                             "*MATERIAL_LIST {\n *MATERIAL 1 {\n" + opacity + " }\n}\n" +
+                             SquareObject("A", " *MATERIAL_REF 0\n") +
+                             SquareObject("B", " *MATERIAL_REF 1\n");
+    ASSERT_EQ(Load(text), "");
+    ASSERT_EQ(scene.GetMeshAt(0)->GetMaterial(0)->opacityTrack.Count(), 2);
+    EXPECT_FLOAT_EQ(scene.GetMeshAt(0)->GetMaterial(0)->opacityTrack.keys[1].time, 1.0f);
+    EXPECT_FLOAT_EQ(scene.GetMeshAt(1)->GetMaterial(0)->opacityTrack.keys[1].time, 1.0f);
+}
