@@ -8,7 +8,7 @@
 
 #include "platform/FileSystem.h"
 #include "scene/Scene3d.h"
-#include "textscene/KZVGraphics.h"
+#include "scene/SceneGraphics.h"
 #include "textscene/KeywordTable.h"
 
 KZVLoadOptions KZVLoadOptions::FromFlags(int32_t flags) {

@@ -20,7 +20,7 @@ class DXC_Camera;
 class DXC_Light;
 class DXC_Target3dObject;
 class DXC_Mesh;
-class KZVGraphics;
+class SceneGraphics;
 
 // Object types the loader gives scene objects.
 constexpr int32_t ObjectTypeMesh = 1;
@@ -51,7 +51,7 @@ struct MeshInfo {
 // The text scene loader: reads a ".kzv" file block by block into a DXC_3dScene, builds its
 // meshes, links its objects and converts its animation keys. One loader is kept for the
 // program's lifetime and reused for every load. Textures are loaded and Direct3D meshes
-// created through the KZVGraphics seam (the graphics object in the program, a recording
+// created through the SceneGraphics seam (the graphics object in the program, a recording
 // stand-in in tests and tools).
 //
 // Every message is prefixed with the scene file's path; errors end the load with ErrorMsg,
@@ -64,8 +64,8 @@ public:
     KZVLoader();
     ~KZVLoader() override;
 
-    void SetGraphics(KZVGraphics* gfx) { graphics = gfx; }
-    KZVGraphics* GetGraphics() const { return graphics; }
+    void SetGraphics(SceneGraphics* gfx) { graphics = gfx; }
+    SceneGraphics* GetGraphics() const { return graphics; }
     // The folder tried for maps that are not found where the scene names them (empty: none).
     void SetDefaultTexturePath(const char* path) { defaultTexturePath = path; }
     const char* GetDefaultTexturePath() const { return defaultTexturePath.Text(); }
@@ -218,7 +218,7 @@ protected:
     void CheckMaterialRef(int32_t ref, const char* objectName) const;
 
     // ---- state ----
-    KZVGraphics* graphics = nullptr;
+    SceneGraphics* graphics = nullptr;
     DXC_3dScene* scene = nullptr;
     KZVLoadOptions options;
     int32_t buildMeshes = 1;

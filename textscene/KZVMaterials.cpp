@@ -5,7 +5,7 @@
 
 #include "platform/FileSystem.h"
 #include "scene/Scene3d.h"
-#include "textscene/KZVGraphics.h"
+#include "scene/SceneGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/KeywordTable.h"
 #include "textscene/TextNumber.h"

@@ -8,7 +8,7 @@
 #include "platform/d3d8/FvfLayout.h"
 #include "platform/d3dx/D3DXMesh.h"
 #include "scene/Scene3d.h"
-#include "textscene/KZVGraphics.h"
+#include "scene/SceneGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/MeshBuilder.h"
 

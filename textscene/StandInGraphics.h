@@ -9,7 +9,7 @@
 #include "foundation/String.h"
 #include "scene/MeshGeometry.h"
 #include "scene/TextMatrixAni.h"
-#include "textscene/KZVGraphics.h"
+#include "scene/SceneGraphics.h"
 
 class IDirect3DDevice8;
 
@@ -65,7 +65,7 @@ public:
     int32_t currentSlot = 0;
 };
 
-class StandInGraphics : public KZVGraphics, public DXC_Base {
+class StandInGraphics : public SceneGraphics, public DXC_Base {
 public:
     // device: the device meshes are created on (one reference is held). hardwareVertexProcessing
     // 1 lets meshes without bones and without a reflection map be blended in hardware.

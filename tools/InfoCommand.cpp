@@ -18,7 +18,7 @@
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
 #include "scene/Scene3d.h"
-#include "textscene/GfxLoaderGraphics.h"
+#include "render/GfxSceneGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
@@ -105,7 +105,7 @@ public:
         D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
         gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
         gfx->SetDefaultTexturePath(texturePath.c_str());
-        graphics = std::make_unique<GfxLoaderGraphics>(*gfx);
+        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
         loader.SetDefaultTexturePath(texturePath.c_str());
     }
@@ -124,7 +124,7 @@ private:
     SceneFileFacts Facts(const std::string& path) const;
 
     DXC_Gfx* gfx = nullptr;
-    std::unique_ptr<KZVGraphics> graphics;
+    std::unique_ptr<SceneGraphics> graphics;
     KZVLoader loader;
 };
 

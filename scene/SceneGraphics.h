@@ -10,7 +10,7 @@
 class DXC_Mesh;
 struct ID3DXMesh;
 
-// The seam between the text loader and the graphics object: everything the loader needs
+// The seam between the scene loaders and the graphics object: everything a loader needs
 // that touches the device. The graphics object implements it for the program; a stand-in on
 // a recording device (StandInGraphics) serves tests and tools. The loader never holds device
 // objects itself: meshes get their Direct3D mesh and textures their images through here.
@@ -49,9 +49,9 @@ struct MapSetup {
     const FloatTrack* uvTracks = nullptr; // five tracks, times in seconds
 };
 
-class KZVGraphics {
+class SceneGraphics {
 public:
-    virtual ~KZVGraphics() = default;
+    virtual ~SceneGraphics() = default;
 
     // CreateMesh of the graphics object: creates the mesh's Direct3D mesh and gives the mesh
     // its geometry (DXC_MeshGeometry, replacing what it had when newMesh is set) and, with

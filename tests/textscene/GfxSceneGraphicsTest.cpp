@@ -12,7 +12,7 @@
 #include "render/DXC_Texture.h"
 #include "scene/Mesh.h"
 #include "scene/Scene3d.h"
-#include "textscene/GfxLoaderGraphics.h"
+#include "render/GfxSceneGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
@@ -42,7 +42,7 @@ protected:
         g_Gfx = gfx;
         D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
         gfx->InitDevice(nullptr, 1, &mode, 16, 0, hardwareVertexProcessing ? 1 : 0, 0);
-        graphics = std::make_unique<GfxLoaderGraphics>(*gfx);
+        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader = std::make_unique<KZVLoader>();
         loader->SetGraphics(graphics.get());
         scene = std::make_unique<DXC_3dScene>();
@@ -99,7 +99,7 @@ protected:
     }
 
     DXC_Gfx* gfx = nullptr;
-    std::unique_ptr<GfxLoaderGraphics> graphics;
+    std::unique_ptr<GfxSceneGraphics> graphics;
     std::unique_ptr<KZVLoader> loader;
     std::unique_ptr<DXC_3dScene> scene;
     int32_t entriesBefore = 0;

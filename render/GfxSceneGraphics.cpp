@@ -1,4 +1,4 @@
-#include "textscene/GfxLoaderGraphics.h"
+#include "render/GfxSceneGraphics.h"
 
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
@@ -31,7 +31,7 @@ void PlaceSlot(DXC_Texture::Slot& slot, const float base[DXC_TextMatrixAni::Valu
 
 } // namespace
 
-ID3DXMesh* GfxLoaderGraphics::CreateMesh(DXC_Mesh* mesh, const MeshCreateParams& params) {
+ID3DXMesh* GfxSceneGraphics::CreateMesh(DXC_Mesh* mesh, const MeshCreateParams& params) {
     DXC_MeshData* data =
         ::CreateMesh(&gfx, mesh, params.faceCount, params.vertexCount, params.attributeCount,
                      params.vertexFormat, params.systemMemory, params.boneCount, params.newMesh,
@@ -44,11 +44,11 @@ ID3DXMesh* GfxLoaderGraphics::CreateMesh(DXC_Mesh* mesh, const MeshCreateParams&
     return data->GetMesh();
 }
 
-std::unique_ptr<DXC_AnimatedTexture> GfxLoaderGraphics::CreateTexture() {
+std::unique_ptr<DXC_AnimatedTexture> GfxSceneGraphics::CreateTexture() {
     return std::make_unique<DXC_Texture>(&gfx);
 }
 
-std::unique_ptr<DXC_AnimatedTexture> GfxLoaderGraphics::CopyTexture(const DXC_AnimatedTexture& source) {
+std::unique_ptr<DXC_AnimatedTexture> GfxSceneGraphics::CopyTexture(const DXC_AnimatedTexture& source) {
     const auto* from = dynamic_cast<const DXC_Texture*>(&source);
     if (!from) gfx.Error("Texture of another graphics object");
     auto copy = std::make_unique<DXC_Texture>(&gfx);
@@ -56,7 +56,7 @@ std::unique_ptr<DXC_AnimatedTexture> GfxLoaderGraphics::CopyTexture(const DXC_An
     return copy;
 }
 
-int32_t GfxLoaderGraphics::SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) {
+int32_t GfxSceneGraphics::SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) {
     auto* target = dynamic_cast<DXC_Texture*>(&texture);
     if (!target) gfx.Error("Texture of another graphics object");
     DXC_Texture::Slot& slot = target->GetSlot(setup.slot); // a slot outside 0..7 is an error

@@ -3,17 +3,17 @@
 #include <cstdint>
 #include <memory>
 
-#include "textscene/KZVGraphics.h"
+#include "scene/SceneGraphics.h"
 
 class DXC_Gfx;
 
-// The loader's seam on the graphics object itself: meshes get their D3DX mesh and mesh data
+// The scene loaders' seam on the graphics object itself: meshes get their D3DX mesh and mesh data
 // (render/DXC_MeshData) from the graphics object's CreateMesh, material textures are
 // DXC_Texture objects attached to it, and map images are loaded by its LoadTexture, so a
 // scene loaded through here is ready to draw on that device.
-class GfxLoaderGraphics : public KZVGraphics {
+class GfxSceneGraphics : public SceneGraphics {
 public:
-    explicit GfxLoaderGraphics(DXC_Gfx& gfx) : gfx(gfx) {}
+    explicit GfxSceneGraphics(DXC_Gfx& gfx) : gfx(gfx) {}
 
     // The D3DX mesh that the mesh's DXC_MeshData holds, with the sphere-map channel and the
     // skinning settings (skinned flag, blend matrix count = bone count) recorded beside it.
