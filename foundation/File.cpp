@@ -141,6 +141,12 @@ int32_t File::WriteString(const String& text) {
     return 1;
 }
 
+int32_t File::Flush() {
+    if (writeable && stream && FlushToDisk(stream)) return 1;
+    Error("Error writing to file");
+    return 0;
+}
+
 int32_t File::Printf(const char* format, ...) {
     char buffer[1024];
     va_list args;
@@ -150,6 +156,13 @@ int32_t File::Printf(const char* format, ...) {
     if (n < 0) n = 0;
     if (n > static_cast<int>(sizeof buffer) - 1) n = sizeof buffer - 1;
     return Write(buffer, n);
+}
+
+int32_t File::CheckCount(int64_t count, int64_t minBytes, const char* what, int64_t limit) {
+    if (count >= 0 && count <= limit && (minBytes <= 0 || count <= Remaining() / minBytes)) return 1;
+    Error("Invalid %s count %lld at byte %lld", what, static_cast<long long>(count),
+          static_cast<long long>(position));
+    return 0;
 }
 
 int32_t File::GetFileSize() const {

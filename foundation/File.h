@@ -37,8 +37,19 @@ public:
     int32_t WriteShort(int32_t value);
     int32_t WriteInt(int32_t value);
     int32_t WriteString(const String& text);
+    // Writes what is buffered and has the system write it to the disk; the error "Error
+    // writing to file" and 0 when that fails (a full disk shows here at the latest).
+    int32_t Flush();
     // Formats into 1024 bytes and writes the characters without the terminating zero.
     int32_t Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // Bytes left to read after the counted position.
+    int64_t Remaining() const { return static_cast<int64_t>(size) - position; }
+    // A count just read from the file: it must lie in 0..limit, and that many records of at
+    // least minBytes each must fit into the rest of the file. Otherwise the error "Invalid %s
+    // count %lld at byte %lld" (what, count, the position after the count) and 0, so that
+    // nothing is allocated for a damaged or hostile count.
+    int32_t CheckCount(int64_t count, int64_t minBytes, const char* what, int64_t limit = INT32_MAX);
 
     // Size from the platform's file status, -1 when no stream is open.
     int32_t GetFileSize() const;

@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -125,4 +128,38 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     if (s.back() != '/' && s.back() != '\\') s += '/';
     s += name;
     return s;
+}
+
+// ---- replacing a file whole ----
+
+std::string CreateSiblingTempFile(const std::string& target) {
+    const std::string folder(DirectoryPart(target));
+    std::string pattern = JoinPath(folder, "." + std::string(FileNamePart(target)) + ".XXXXXX");
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) return {};
+    struct stat st;
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    fchmod(fd, mode);
+    close(fd);
+    return pattern;
+}
+
+bool FlushToDisk(FILE* stream) {
+    if (!stream || std::fflush(stream) != 0) return false;
+    return fsync(fileno(stream)) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
 }

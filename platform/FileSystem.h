@@ -31,3 +31,14 @@ std::string_view DirectoryPart(std::string_view path);
 
 // Joins a folder and a name with '/', leaving the name alone when the folder is empty.
 std::string JoinPath(std::string_view folder, std::string_view name);
+
+// ---- replacing a file whole ----
+// A new, empty file beside target (same folder, a hidden name made from target's) that only
+// this process uses, with the permissions target has (or those a new file gets); its path, or
+// empty with errno set when none can be made.
+std::string CreateSiblingTempFile(const std::string& target);
+// Writes a stream's buffered data and the file's data to the disk; false on failure (errno).
+bool FlushToDisk(FILE* stream);
+// Renames from over to in one step (the old to is replaced); false on failure (errno).
+bool ReplaceFile(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);

@@ -25,6 +25,7 @@ DXC_MeshData::~DXC_MeshData() {
 
 std::unique_ptr<DXC_MeshGeometry> DXC_MeshData::CopyShared(DXC_Mesh& newOwner) const {
     auto copy = std::make_unique<DXC_MeshData>(&newOwner);
+    copy->gfx = gfx;
     if (mesh) mesh->AddRef();
     copy->mesh = mesh;
     copy->vertexFormat = vertexFormat;
@@ -194,6 +195,7 @@ DXC_MeshData* CreateMesh(DXC_Gfx* gfx, DXC_Mesh* mesh, int32_t faceCount, int32_
         mesh->SetGeometry(std::make_unique<DXC_MeshData>(mesh));
         data = GetMeshData(mesh);
     }
+    data->AttachGfx(gfx);
     data->vertexFormat.Set(vertexFormat);
 
     DWORD options = systemMemory ? D3DXMESH_SYSTEMMEM : D3DXMESH_MANAGED;

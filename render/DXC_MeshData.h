@@ -12,6 +12,7 @@
 class DXC_Gfx;
 class DXC_Mesh;
 class DXC_Texture;
+class File;
 struct MeshMaterial;
 
 // The drawable data of a DXC_Mesh: the D3DX mesh with its vertex, index and attribute buffers,
@@ -30,6 +31,16 @@ public:
     DXC_MeshData& operator=(const DXC_MeshData&) = delete;
 
     std::unique_ptr<DXC_MeshGeometry> CopyShared(DXC_Mesh& newOwner) const override;
+
+    // The stored geometry record (DXC_MeshDataRecord.cpp). Write stores the mesh's own vertex
+    // format with normals and blend weights quantised and sorts the faces by attribute again;
+    // without a D3DX mesh it stores empty counts. Read needs the graphics object (AttachGfx):
+    // it checks every count and index against the file and the mesh before it creates the
+    // D3DX mesh for the owner's materials, then sorts the faces by attribute. An empty record
+    // returns 2 and creates nothing.
+    int32_t Write(File& file) override;
+    int32_t Read(File& file, const MeshGeometryReadOptions& options) override;
+    void AttachGfx(DXC_Gfx* owner) { gfx = owner; }
 
     // Takes over one reference of the D3DX mesh (the caller's); an earlier one is released.
     void SetMesh(ID3DXMesh* d3dxMesh);
@@ -70,7 +81,11 @@ public:
 
 private:
     void UnlockAll();
+    void ReadVertices(File& file, const MeshGeometryReadOptions& options, DWORD storedFormat);
+    void ReadFaces(File& file);
+    void WriteVertices(File& file);
 
+    DXC_Gfx* gfx = nullptr; // for creating the D3DX mesh when a record is read
     DXC_Mesh* owner;
     ID3DXMesh* mesh = nullptr;
     BYTE* indexData = nullptr;

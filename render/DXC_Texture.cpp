@@ -402,15 +402,28 @@ void DXC_Texture::LoadRecordedMap(int32_t slot, const String& name, const ReadOp
     struct DirectorySwitch {
         std::string previous;
         bool active = false;
-        ~DirectorySwitch() {
+        void Restore() {
             if (active) SetWorkingDirectory(previous);
+            active = false;
         }
+        ~DirectorySwitch() { Restore(); }
     } folder;
     if (resolved && options.directory && options.directory[0]) {
         folder.previous = GetWorkingDirectory();
         folder.active = SetWorkingDirectory(options.directory);
     }
-    if (video || FileExists(path.Text())) {
+    bool found = video || FileExists(path.Text());
+    if (!found && resolved) {
+        // Last the file-name part in the scene file's own folder (the working directory while
+        // a scene loads), so that a scene copied together with its maps into one folder loads.
+        folder.Restore();
+        const std::string local(FileNamePart(name.Text()));
+        if (!local.empty() && FileExists(local.c_str())) {
+            path = local.c_str();
+            found = true;
+        }
+    }
+    if (found) {
         if (sequenceCount == 0) currentSlot = slot;
         gfx->LoadTexture(this, path.Text(), 0, 0x2000, static_cast<D3DFORMAT>(0xFFFFFFFFu),
                          options.mipLevels);

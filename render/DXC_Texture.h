@@ -157,21 +157,18 @@ public:
     }
 
     // ---- Stored texture record ------------------------------------------------------------
-    struct ReadOptions {
-        int32_t loadMaps = 1;            // load the images the slots name
-        int32_t skipMapType = -1;        // slots of this operation are not loaded (-1 none)
-        int32_t mipLevels = 0;           // for every loaded map
-        const char* sceneFile = "";      // for the missing-texture warning
-        const char* directory = nullptr; // made current while a resolved name is loaded
-    };
+    using ReadOptions = TextureReadOptions;
     // Six words (a stored word, start time, frame duration, end condition, two stored words),
     // then per slot its uv animation record, file name, operation and factor.
-    int32_t Write(File& file) const;
+    int32_t Write(File& file) const override;
     // Reads that record; a slot naming a file loads it into the slot (flag 0x2000: the slots
     // already loaded stay). A name that is not found is looked for in the default texture
     // folder; one that still does not exist logs "File '%s': Can not open texture: %s
     // (curDir: %s)" and the slot stays empty.
-    int32_t Read(File& file, const ReadOptions& options);
+    int32_t Read(File& file, const ReadOptions& options) override;
+    int32_t GetSlotOperation(int32_t slot) const override {
+        return slot >= 0 && slot < SlotCount ? slots[slot].mapType : 0;
+    }
 
     // Shaders drawn with the texture (none unless a caller sets them); a copy gets shader
     // objects of its own that share the source's handles.

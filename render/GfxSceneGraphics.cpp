@@ -87,3 +87,9 @@ int32_t GfxSceneGraphics::SetupMap(DXC_AnimatedTexture& texture, const MapSetup&
     }
     return partialAlpha;
 }
+
+std::unique_ptr<DXC_MeshGeometry> GfxSceneGraphics::CreateGeometry(DXC_Mesh& mesh) {
+    auto data = std::make_unique<DXC_MeshData>(&mesh);
+    data->AttachGfx(&gfx);
+    return data;
+}

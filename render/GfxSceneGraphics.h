@@ -29,6 +29,8 @@ public:
     // selected and only takes its operation and placement. The timing, blend amount,
     // operation and uv placement and animation follow as the setup asks.
     int32_t SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) override;
+    // Mesh data attached to the graphics object, ready to read its stored record.
+    std::unique_ptr<DXC_MeshGeometry> CreateGeometry(DXC_Mesh& mesh) override;
 
     DXC_Gfx& GetGfx() const { return gfx; }
 

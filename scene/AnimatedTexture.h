@@ -5,6 +5,8 @@
 #include "platform/d3dx/D3DXMath.h"
 #include "scene/TextMatrixAni.h"
 
+class File;
+
 // What the scene model needs of a material's texture: the animation data of its map slots and
 // its image sequence, and the few operations that apply a sampled state (select a slot, set
 // the slot's texture matrix, select a sequence frame). The graphics layer's DXC_Texture
@@ -20,6 +22,15 @@ struct TextureSequenceTiming {
 constexpr int32_t SequenceLoop = 0;
 constexpr int32_t SequencePingPong = 1;
 constexpr int32_t SequenceHold = 2;
+
+// How a stored texture record is read: which of the maps it names are loaded, and how.
+struct TextureReadOptions {
+    int32_t loadMaps = 1;            // load the images the slots name
+    int32_t skipMapType = -1;        // slots of this operation are not loaded (-1 none)
+    int32_t mipLevels = 0;           // for every loaded map
+    const char* sceneFile = "";      // for the missing-texture warning
+    const char* directory = nullptr; // made current while a resolved name is loaded
+};
 
 class DXC_AnimatedTexture {
 public:
@@ -45,6 +56,14 @@ public:
 
     // Stores the time the texture was last advanced to.
     virtual void SetAnimationTime(float t) = 0;
+
+    // Operation of a slot (1 diffuse, 2 bump, 3 reflection; 0 none).
+    virtual int32_t GetSlotOperation(int32_t /*slot*/) const { return 0; }
+
+    // The stored texture record. A texture that cannot be stored returns 0 without writing or
+    // reading anything, and the caller reports it.
+    virtual int32_t Write(File& /*file*/) const { return 0; }
+    virtual int32_t Read(File& /*file*/, const TextureReadOptions& /*options*/) { return 0; }
 };
 
 // The 2D texture matrix of a uv placement: a move by (-0.5 - uOffset, vOffset - 0.5), a

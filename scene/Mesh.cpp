@@ -10,14 +10,6 @@ DXC_Mesh::~DXC_Mesh() {
     delete[] textures;
 }
 
-int32_t DXC_Mesh::Write(File&) {
-    Error("Writing mesh records is not supported yet");
-}
-
-int32_t DXC_Mesh::Read(File&) {
-    Error("Reading mesh records is not supported yet");
-}
-
 void DXC_Mesh::Update(float t) {
     const float own = GetLoop() ? WrapTime(t, GetLoopLength()) : t;
     for (int32_t i = 0; i < materialCount; ++i) {

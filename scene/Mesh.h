@@ -9,6 +9,7 @@
 #include "scene/ClipObject.h"
 #include "scene/MeshGeometry.h"
 #include "scene/MeshMaterial.h"
+#include "scene/SceneReadContext.h"
 
 // Base of drawable meshes; the geometry and drawing side belongs to the graphics layer.
 class DXC_MeshBase : public DXC_3dClipObject {
@@ -26,10 +27,13 @@ public:
     ~DXC_Mesh() override;
 
     int32_t IsMesh() const override { return 1; }
-    // The mesh record carries geometry and textures, which the graphics layer stores; until it
-    // does, both report an error instead of writing or reading a partial record.
+    // The mesh record: object record, bounds, flags, materials and their textures, clone
+    // source, bones and, for a mesh with geometry of its own, the geometry record.
     int32_t Write(File& file) override;
+    // Textures and geometry are made by the graphics object of the load, so a mesh record is
+    // read with the load's context; without it, an error.
     int32_t Read(File& file) override;
+    int32_t Read(File& file, const SceneReadContext& context);
 
     // The per-frame update at scene time t: the materials and textures are advanced to the
     // mesh's own time (t wrapped when the mesh loops), then Evaluate(t, 1, 0).
@@ -78,6 +82,11 @@ public:
     int32_t meshWord;    // stored unchanged; -1 in a new mesh
 
 private:
+    void WriteTextures(File& file);
+    void ReadTextures(File& file, const SceneReadContext& context);
+    void ReadGeometry(File& file, const SceneReadContext& context, int32_t boneCount);
+    void ReadBones(File& file, int32_t count);
+
     DynaMem<BoneRecord> bones;
     DXC_3dObject** boneObjects = nullptr;
     int32_t boneObjectCount = 0;

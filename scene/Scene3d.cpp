@@ -11,18 +11,11 @@ DXC_3dScene::DXC_3dScene()
 
 DXC_3dScene::~DXC_3dScene() = default;
 
-int32_t DXC_3dScene::Write(File&) {
-    Error("Writing scene records is not supported yet");
-}
-
-int32_t DXC_3dScene::Read(File&) {
-    Error("Reading scene records is not supported yet");
-}
-
 void DXC_3dScene::Reset() {
     DXC_3dObject::Reset();
     ClearBounds();
     currentCamera = -1;
+    recordName.Clear();
     fileSize = -1;
     opaqueCount = 0;
     timeScale = 1.0f;

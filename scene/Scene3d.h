@@ -49,9 +49,14 @@ public:
     DXC_3dScene();
     ~DXC_3dScene() override;
 
-    // The scene record holds mesh records, which are not supported yet; both report an error.
+    // The scene record: the scene's object record, colours, environment texture, view options
+    // and the four lists with every object's record (SceneRecord.cpp).
     int32_t Write(File& file) override;
+    // Mesh and texture records need the graphics object of the load: without the context, an
+    // error. With it the scene is cleared, every record read, the meshes sorted, the objects
+    // linked and each clone given its source's geometry ("Clone Mesh '%s' not found").
     int32_t Read(File& file) override;
+    int32_t Read(File& file, const SceneReadContext& context);
 
     // The object reset, bounds zeroed, no current camera, fileSize -1, opaqueCount 0,
     // timeScale 1, the default scene material.
@@ -129,6 +134,10 @@ public:
     uint32_t backgroundColour; // ARGB
     MeshMaterial sceneMaterial;
     SceneViewOptions viewOptions;
+    // The name the scene record carried when this scene was read from a binary file (the name
+    // itself becomes the file's path); a save writes it again, so that saving a loaded binary
+    // scene repeats its bytes. Empty otherwise: a save writes the name.
+    String recordName;
 
 private:
     void LinkParent(DXC_3dObject& object, const ObjectNameIndex& index, const DXC_3dScene& source);
@@ -138,6 +147,9 @@ private:
     // parents were found in.
     void BreakParentCycles(DXC_3dScene& source);
     template <class F> void ForEachObject(F f);
+    void ReadLists(File& file, const SceneReadContext& context);
+    void ResolveClones();
+    void TypeObjects();
 
     std::unique_ptr<DXC_AnimatedTexture> environmentTexture;
     DynaMem<DXC_Mesh> meshes;

@@ -6,6 +6,7 @@
 #include "platform/d3d8/D3D8Types.h"
 #include "scene/AnimatedTexture.h"
 #include "scene/ArrayTrack.h"
+#include "scene/MeshGeometry.h"
 
 class DXC_Mesh;
 struct ID3DXMesh;
@@ -67,4 +68,8 @@ public:
     // format -1; a missing file is an error) and applies the settings the setup asks for.
     // Returns 1 when the loaded image has partially transparent pixels.
     virtual int32_t SetupMap(DXC_AnimatedTexture& texture, const MapSetup& setup) = 0;
+
+    // Empty geometry for mesh, to be filled by reading its stored record; null when this
+    // graphics object cannot read geometry.
+    virtual std::unique_ptr<DXC_MeshGeometry> CreateGeometry(DXC_Mesh& /*mesh*/) { return nullptr; }
 };

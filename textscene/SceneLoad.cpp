@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/FileSystem.h"
+#include "scene/BinaryScene.h"
 #include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
 
@@ -16,11 +17,28 @@ int32_t LoadScene(const char* path, DXC_3dScene* scene, int32_t options, KZVLoad
     const std::size_t read = std::fread(magic, 1, sizeof magic, file);
     std::fclose(file);
 
-    if (read >= 3 && std::memcmp(magic, "3SC", 3) == 0)
-        loader.Error("Binary scene files (3SC) can not be loaded yet: %s", path);
+    if (read >= 3 && std::memcmp(magic, "3SC", 3) == 0) {
+        if (!loader.GetGraphics()) loader.Error("No graphics object to load textures and meshes with");
+        BinarySceneHeader header;
+        LoadBinaryScene(path, *scene, options, *loader.GetGraphics(), header);
+        loader.SetTiming(header.frameSpeed, header.firstFrame, header.lastFrame);
+        loader.SetFileNames(header.soundFile.Text(), header.scriptFile.Text());
+        return 1;
+    }
 
     loader.LoadText(scene, path, options);
     const float speed = loader.GetFrameSpeed();
     scene->Update(speed != 0.0f ? loader.GetFirstFrame() / speed : 0.0f, 1);
     return 1;
+}
+
+void SaveBinary(DXC_3dScene* scene, const char* path, KZVLoader& loader) {
+    if (!scene) loader.Error("No scene to save");
+    BinarySceneHeader header;
+    header.frameSpeed = loader.GetFrameSpeed();
+    header.firstFrame = loader.GetFirstFrame();
+    header.lastFrame = loader.GetLastFrame();
+    header.soundFile = loader.GetSoundFile();
+    header.scriptFile = loader.GetScriptFile();
+    SaveBinaryScene(*scene, path, header);
 }

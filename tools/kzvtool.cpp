@@ -2,14 +2,16 @@
 // recording device (no window, no GL).
 //
 //   kzvtool info [--json] [--at SECONDS] [--loop] [--textures DIR] FILE...
+//   kzvtool convert IN... [-o OUT | -d DIR] [--jobs N]
 //
 // Exit codes: 0 when every file loaded, 1 when any file failed, 2 for a wrong command line,
-// 3 for commands this build does not have yet (convert, render).
+// 3 for commands this build does not have yet (render).
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "ConvertCommand.h"
 #include "InfoCommand.h"
 
 namespace {
@@ -24,7 +26,13 @@ constexpr const char* UsageText =
     "  --textures DIR  folder for maps not found where the scene names them (default: the\n"
     "                  viewer's DefaultTexturePath setting)\n"
     "  Exit code 0 when every file loaded, 1 when any failed, 2 for a wrong command line.\n"
-    "Not built yet (exit code 3): kzvtool convert, kzvtool render\n";
+    "Usage: kzvtool convert IN... [-o OUT | -d DIR] [--jobs N]\n"
+    "  Loads each scene file (text or binary) and saves it in the binary form: to OUT (one\n"
+    "  input only), to DIR/NAME.3sc, or beside the input as NAME.3sc. Up to N files at once\n"
+    "  (default: the number of cores). One line per file: IN -> OUT (N bytes, T s), or the\n"
+    "  error. Exit code 0 when every file was converted, 1 when any failed, 2 for a wrong\n"
+    "  command line.\n"
+    "Not built yet (exit code 3): kzvtool render\n";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "kzvtool: %s\n", problem.c_str());
@@ -48,7 +56,13 @@ int main(int argc, char** argv) {
         if (code == 2) return Usage(error);
         return code;
     }
-    if (command == "convert" || command == "render") {
+    if (command == "convert") {
+        std::string error;
+        const int code = RunConvert({args.begin() + 1, args.end()}, error);
+        if (code == 2) return Usage(error);
+        return code;
+    }
+    if (command == "render") {
         std::fprintf(stderr, "kzvtool: %s is not built yet\n", command.c_str());
         return 3;
     }
