@@ -69,7 +69,7 @@ int32_t File::Read(void* buffer, int32_t count) {
     if (count == 0) return 1;
     if (!readable || !stream) return 0;
     if (count < 0 || !buffer) {
-        Error("Error reading from file");
+        ReadError();
         return 0;
     }
     if (std::fread(buffer, static_cast<size_t>(count), 1, stream) == 1) {
@@ -77,7 +77,7 @@ int32_t File::Read(void* buffer, int32_t count) {
         return 1;
     }
     position = static_cast<int32_t>(std::ftell(stream));
-    Error("Error reading from file");
+    ReadError();
     return 0;
 }
 
@@ -89,7 +89,7 @@ int32_t File::ReadString(String& text) {
     // A count beyond the end of the file is a damaged file: fail like the short read it would
     // be, before allocating a buffer of that size.
     if (count > size - position) {
-        Error("Error reading from file");
+        ReadError();
         return 0;
     }
     char* buffer = text.Allocate(count);
@@ -156,6 +156,13 @@ int32_t File::Printf(const char* format, ...) {
     if (n < 0) n = 0;
     if (n > static_cast<int>(sizeof buffer) - 1) n = sizeof buffer - 1;
     return Write(buffer, n);
+}
+
+void File::ReadError() {
+    if (positionInErrors)
+        Error("Error reading from file at byte %lld", static_cast<long long>(position));
+    else
+        Error("Error reading from file");
 }
 
 int32_t File::CheckCount(int64_t count, int64_t minBytes, const char* what, int64_t limit) {

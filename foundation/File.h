@@ -43,6 +43,10 @@ public:
     // Formats into 1024 bytes and writes the characters without the terminating zero.
     int32_t Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+    // With on, a failed read reports "Error reading from file at byte %lld" with the position
+    // where reading stopped (for files whose damage a user must be able to locate).
+    void SetPositionInErrors(int32_t on) { positionInErrors = on; }
+
     // Bytes left to read after the counted position.
     int64_t Remaining() const { return static_cast<int64_t>(size) - position; }
     // A count just read from the file: it must lie in 0..limit, and that many records of at
@@ -66,7 +70,10 @@ public:
     void Error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 private:
+    void ReadError();
+
     FILE* stream = nullptr;
+    int32_t positionInErrors = 0;
     String path;
     int32_t readable = 0;
     int32_t writeable = 0;

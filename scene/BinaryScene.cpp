@@ -55,25 +55,14 @@ void ReadHeader(File& file, BinarySceneHeader& header) {
     file.ReadString(header.scriptFile);
 }
 
-// A short read names the byte where the file ended, so that a damaged file can be told apart
-// from a failing disk.
-template <class Record> [[noreturn]] void RethrowWithPosition(Record& error, const File& file) {
-    const char* shortRead = "Error reading from file";
-    const std::size_t length = std::strlen(error.message);
-    const std::size_t tail = std::strlen(shortRead);
-    if (length >= tail && std::strcmp(error.message + length - tail, shortRead) == 0)
-        std::snprintf(error.message + length, sizeof error.message - length, " at byte %lld",
-                      static_cast<long long>(file.GetPosition()));
-    throw;
-}
-
 } // namespace
 
 void LoadBinaryScene(const char* path, DXC_3dScene& scene, int32_t options, SceneGraphics& graphics,
                      BinarySceneHeader& header) {
     File file;
     if (!file.Open(path)) file.Error("Can not open file %s", path);
-    try {
+    file.SetPositionInErrors(1);
+    {
         ReadHeader(file, header);
         SceneDirectory folder(file, std::string(DirectoryPart(ResolvePath(path))));
         SceneReadContext context;
@@ -84,10 +73,6 @@ void LoadBinaryScene(const char* path, DXC_3dScene& scene, int32_t options, Scen
         context.startDirectory = folder.Previous().c_str();
         scene.Read(file, context);
         folder.Restore();
-    } catch (ErrorMsg& e) {
-        RethrowWithPosition(e, file);
-    } catch (DXC_Error& e) {
-        RethrowWithPosition(e, file);
     }
     if (scene.GetCameraCount() > 0) scene.SetCamera(0);
     scene.Update(header.frameSpeed != 0.0f ? header.firstFrame / header.frameSpeed : 0.0f, 1);

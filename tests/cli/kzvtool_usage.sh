@@ -29,8 +29,16 @@ grep -q "^kzvtool: unknown command 'bogus'$" err.txt || { echo "FAIL: unknown co
 check "help exit" 0 $?
 grep -q '^Usage: kzvtool info' out.txt || { echo "FAIL: help text"; fail=1; }
 
+# convert: usage errors before any file is touched.
+expect_usage "convert without files" convert
+expect_usage "convert -o with two inputs" convert "$src/data/samples/fog.kzv" "$src/data/samples/skinned.kzv" -o x.3sc
+expect_usage "convert -o and -d" convert "$src/data/samples/fog.kzv" -o x.3sc -d .
+expect_usage "convert -d not a folder" convert "$src/data/samples/fog.kzv" -d nowhere
+expect_usage "convert --jobs 0" convert "$src/data/samples/fog.kzv" --jobs 0
+expect_usage "convert unknown option" convert "$src/data/samples/fog.kzv" --fast
+
 # The commands of later work fail loudly.
-for command in convert render; do
+for command in render; do
   "$tool" $command "$src/data/samples/fog.kzv" out.3sc >out.txt 2>err.txt
   check "$command exit" 3 $?
   check "$command message" "kzvtool: $command is not built yet" "$(cat err.txt)"
