@@ -276,6 +276,12 @@ void DXC_MeshData::ReadFaces(File& file) {
     UnlockIndexBuffer();
     std::vector<uint16_t> ids(static_cast<std::size_t>(faces));
     file.Read(ids.data(), faces * 2);
+    // Each face's attribute id selects one of the mesh's materials.
+    const int32_t materials = owner->GetMaterialCount();
+    for (int32_t f = 0; f < faces; ++f)
+        if (materials > 0 && ids[static_cast<std::size_t>(f)] >= materials)
+            owner->Error("Invalid attribute id %i of face %i at byte %lld", ids[static_cast<std::size_t>(f)],
+                         f, static_cast<long long>(file.GetPosition()));
     DWORD* attributes = LockAttributeBuffer(0);
     for (int32_t f = 0; f < faces; ++f) attributes[f] = ids[static_cast<std::size_t>(f)];
     UnlockAttributeBuffer();

@@ -75,6 +75,7 @@ struct MeshOptions {
     DWORD fvf = Skinned2;
     int32_t boneIndex = 0;
     uint16_t lastIndex = 2;
+    uint16_t attribute = 0;
     std::string clone;
     int32_t slot0Operation = 1;
 };
@@ -106,7 +107,7 @@ void MeshRecord(Bytes& b, const MeshOptions& o) {
                     b.i16(static_cast<int16_t>(49151)).u8(static_cast<uint8_t>(o.boneIndex)).zeros(3);
             }
         }
-        b.i16(0).i16(1).i16(static_cast<int16_t>(o.lastIndex)).i16(0);
+        b.i16(0).i16(1).i16(static_cast<int16_t>(o.lastIndex)).i16(static_cast<int16_t>(o.attribute));
     }
     b.i32(-1);
     b.str("Bone01").floats({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
@@ -310,6 +311,11 @@ TEST_F(BinarySceneTest, DamagedFilesGiveClearErrors) {
     vertex.lastIndex = 7;
     EXPECT_NE(Load(Write("vertex.3sc", SceneFile(vertex))).find("Invalid vertex index 7 of face 0 at byte "),
               std::string::npos);
+    MeshOptions attribute;
+    attribute.attribute = 1;
+    EXPECT_NE(
+        Load(Write("attribute.3sc", SceneFile(attribute))).find("Invalid attribute id 1 of face 0 at byte "),
+        std::string::npos);
     MeshOptions format;
     format.fvf = D3DFVF_XYZ | D3DFVF_NORMAL | 0x8000;
     EXPECT_NE(Load(Write("fvf.3sc", SceneFile(format))).find("Invalid vertex format 0x8012 at byte "),
