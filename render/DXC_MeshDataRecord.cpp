@@ -203,14 +203,18 @@ int32_t DXC_MeshData::Read(File& file, const MeshGeometryReadOptions& options) {
     if (vertices == 0 && faces == 0) return 2;
 
     FvfLayout layout;
-    if (!DecodeMeshFormat(stored, layout))
-        owner->Error("Invalid vertex format 0x%x at byte %lld", stored,
-                     static_cast<long long>(file.GetPosition()));
+    if (!DecodeMeshFormat(stored, layout)) {
+        file.Error("Invalid vertex format 0x%x of mesh '%s' at byte %lld", stored, owner->name.Text(),
+                   static_cast<long long>(file.GetPosition()));
+        return 0;
+    }
     const int64_t needed = static_cast<int64_t>(vertices) * StoredVertexSize(layout, options.version) +
                            static_cast<int64_t>(faces) * 8;
-    if (needed > file.Remaining())
-        owner->Error("Geometry of %i vertices and %i faces does not fit the file at byte %lld", vertices,
-                     faces, static_cast<long long>(file.GetPosition()));
+    if (needed > file.Remaining()) {
+        file.Error("Geometry of %i vertices and %i faces of mesh '%s' does not fit the file at byte %lld",
+                   vertices, faces, owner->name.Text(), static_cast<long long>(file.GetPosition()));
+        return 0;
+    }
 
     DWORD format = stored | options.addFormat;
     if (options.addTexCoordSet) {
@@ -270,8 +274,8 @@ void DXC_MeshData::ReadFaces(File& file) {
     for (int32_t i = 0; i < faces * 3; ++i)
         if (indices[i] >= vertexCount) {
             UnlockIndexBuffer();
-            owner->Error("Invalid vertex index %i of face %i at byte %lld", indices[i], i / 3,
-                         static_cast<long long>(file.GetPosition()));
+            return file.Error("Invalid vertex index %i of face %i of mesh '%s' at byte %lld", indices[i],
+                              i / 3, owner->name.Text(), static_cast<long long>(file.GetPosition()));
         }
     UnlockIndexBuffer();
     std::vector<uint16_t> ids(static_cast<std::size_t>(faces));
@@ -280,8 +284,9 @@ void DXC_MeshData::ReadFaces(File& file) {
     const int32_t materials = owner->GetMaterialCount();
     for (int32_t f = 0; f < faces; ++f)
         if (materials > 0 && ids[static_cast<std::size_t>(f)] >= materials)
-            owner->Error("Invalid attribute id %i of face %i at byte %lld", ids[static_cast<std::size_t>(f)],
-                         f, static_cast<long long>(file.GetPosition()));
+            return file.Error("Invalid attribute id %i of face %i of mesh '%s' at byte %lld",
+                              ids[static_cast<std::size_t>(f)], f, owner->name.Text(),
+                              static_cast<long long>(file.GetPosition()));
     DWORD* attributes = LockAttributeBuffer(0);
     for (int32_t f = 0; f < faces; ++f) attributes[f] = ids[static_cast<std::size_t>(f)];
     UnlockAttributeBuffer();

@@ -117,9 +117,11 @@ void DXC_Mesh::ReadBones(File& file, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         BoneRecord bone;
         ReadBoneRecord(file, bone);
-        if (bone.name.Length() > MaxBoneNameLength)
-            Error("Bone name of %i characters at byte %lld", bone.name.Length(),
-                  static_cast<long long>(file.GetPosition()));
+        if (bone.name.Length() > MaxBoneNameLength) {
+            file.Error("Bone name of %i characters in mesh '%s' at byte %lld", bone.name.Length(),
+                       name.Text(), static_cast<long long>(file.GetPosition()));
+            return;
+        }
         bones.Add(bone);
     }
 }

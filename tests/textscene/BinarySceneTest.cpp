@@ -307,19 +307,21 @@ TEST_F(BinarySceneTest, DamagedFilesGiveClearErrors) {
     MeshOptions bone = Version(100);
     bone.boneIndex = 5;
     EXPECT_EQ(Load(Write("bone.3sc", SceneFile(bone))), "DXC_Mesh: Tri: Invalid bone index: 5");
+    // Indices and formats the mesh can not have: the file and the byte in the message.
+    auto expectAtByte = [&](const MeshOptions& o, const std::string& message) {
+        const std::string path = Write("index.3sc", SceneFile(o));
+        const std::string got = Load(path);
+        EXPECT_EQ(got.rfind(path + ": " + message + " of mesh 'Tri' at byte ", 0), 0u) << got;
+    };
     MeshOptions vertex;
     vertex.lastIndex = 7;
-    EXPECT_NE(Load(Write("vertex.3sc", SceneFile(vertex))).find("Invalid vertex index 7 of face 0 at byte "),
-              std::string::npos);
+    expectAtByte(vertex, "Invalid vertex index 7 of face 0");
     MeshOptions attribute;
     attribute.attribute = 1;
-    EXPECT_NE(
-        Load(Write("attribute.3sc", SceneFile(attribute))).find("Invalid attribute id 1 of face 0 at byte "),
-        std::string::npos);
+    expectAtByte(attribute, "Invalid attribute id 1 of face 0");
     MeshOptions format;
     format.fvf = D3DFVF_XYZ | D3DFVF_NORMAL | 0x8000;
-    EXPECT_NE(Load(Write("fvf.3sc", SceneFile(format))).find("Invalid vertex format 0x8012 at byte "),
-              std::string::npos);
+    expectAtByte(format, "Invalid vertex format 0x8012");
     MeshOptions clone;
     clone.clone = "Nope";
     EXPECT_EQ(Load(Write("clone.3sc", SceneFile(clone))), "DXC_Mesh: Tri: Clone Mesh 'Nope' not found");
