@@ -216,7 +216,9 @@ int RunConvert(const std::vector<std::string>& args, std::string& error) {
     while (next < count || !running.empty()) {
         while (next < count && running.size() < static_cast<std::size_t>(jobs)) {
             const std::size_t i = next++;
-            if (!taken.insert(ResolvePath(outputs[i])).second) {
+            std::error_code ec;
+            const std::string same = std::filesystem::weakly_canonical(ResolvePath(outputs[i]), ec).string();
+            if (!taken.insert(ec ? outputs[i] : same).second) {
                 finish(i,
                        options.inputs[i] + ": error: " + outputs[i] +
                            " is also the output of an earlier file",
