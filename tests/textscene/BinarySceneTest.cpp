@@ -226,6 +226,7 @@ TEST_F(BinarySceneTest, HandWrittenOlderVersionsLoad) {
         EXPECT_EQ(scene->ambientColour, 0xFF102030u);
         EXPECT_NEAR(scene->viewOptions.fogDensity, 0.008f, 1e-7f);
         EXPECT_GT(scene->bounds.radius, 0.0f);
+        EXPECT_NE(fs::current_path(), dir); // the scene's folder only during the load
 
         DWORD fvf = 0;
         const std::vector<float> v = Vertices(mesh, fvf);
@@ -282,10 +283,13 @@ TEST_F(BinarySceneTest, VersionsOutsideTheRangeAreRefused) {
 // Damaged and hostile files: a clear error naming the byte, never a crash or a huge allocation.
 TEST_F(BinarySceneTest, DamagedFilesGiveClearErrors) {
     const std::string good = SceneFile(MeshOptions{});
-    // Every cut of the file ends in an error that names where reading stopped.
+    // Every cut of the file ends in an error that names where reading stopped, and the working
+    // directory (the scene's folder during the load) is the caller's again.
+    const fs::path start = fs::current_path();
     for (std::size_t n = 5; n < good.size(); n += 7) {
         const std::string message = Load(Write("cut.3sc", good.substr(0, n)));
         ASSERT_NE(message.find(" at byte "), std::string::npos) << n << ": " << message;
+        ASSERT_EQ(fs::current_path(), start);
     }
     // The mesh count (after header, scene object, colours, environment flag, view options).
     const std::size_t meshCount = 4 + 12 + 12 + 4 + 4 + 199 + 5 + 8 + 1 + 64;
