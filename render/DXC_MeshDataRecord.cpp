@@ -135,6 +135,37 @@ void StoreVertex(const BYTE* in, const FvfLayout& layout, BYTE*& out) {
     }
 }
 
+// The blend weight of matrix k of a vertex: the stored weights, and the last one implied by them.
+float BlendWeight(const BYTE* vertex, const FvfLayout& layout, UINT k) {
+    float sum = 0.0f;
+    for (UINT i = 0; i < layout.weightCount; ++i) {
+        float w;
+        std::memcpy(&w, vertex + layout.weightsOffset + 4 * i, 4);
+        if (i == k) return w;
+        sum += w;
+    }
+    return k == layout.weightCount ? 1.0f - sum : 0.0f;
+}
+
+// A vertex's bone indices must name bones of the mesh where they carry weight. An index that
+// carries none (beyond the matrices the vertex blends, or with weight 0) is set to bone 0: it
+// changes nothing drawn, and no index beyond the bones reaches the skinning.
+bool CheckBoneIndices(BYTE* vertex, const FvfLayout& layout, int32_t boneCount) {
+    for (UINT k = 0; k < 4; ++k) {
+        BYTE& index = vertex[layout.indicesOffset + k];
+        if (index < boneCount) continue;
+        if (k <= layout.weightCount && BlendWeight(vertex, layout, k) != 0.0f) return false;
+        index = 0;
+    }
+    return true;
+}
+
+int32_t FirstBadIndex(const BYTE* vertex, const FvfLayout& layout, int32_t boneCount) {
+    for (UINT k = 0; k < 4; ++k)
+        if (vertex[layout.indicesOffset + k] >= boneCount) return vertex[layout.indicesOffset + k];
+    return 0;
+}
+
 // The layout of a vertex format the device accepts for a mesh: a position that is not
 // pre-transformed; anything else is a damaged record.
 bool DecodeMeshFormat(DWORD fvf, FvfLayout& layout) {
@@ -254,13 +285,9 @@ void DXC_MeshData::ReadVertices(File& file, const MeshGeometryReadOptions& optio
                 ConvertRawVertex(in, from, out, to);
             else
                 ConvertStoredVertex(in, from, uv, out, to);
-            if (!to.indexedBlend) continue;
-            for (int32_t k = 0; k < 4; ++k) {
-                const int32_t bone = out[to.indicesOffset + k];
-                if (bone >= options.boneCount) {
-                    UnlockVertexBuffer();
-                    owner->Error("Invalid bone index: %i", bone);
-                }
+            if (to.indexedBlend && !CheckBoneIndices(out, to, options.boneCount)) {
+                UnlockVertexBuffer();
+                owner->Error("Invalid bone index: %i", FirstBadIndex(out, to, options.boneCount));
             }
         }
     }

@@ -76,6 +76,7 @@ struct MeshOptions {
     int32_t boneIndex = 0;
     uint16_t lastIndex = 2;
     uint16_t attribute = 0;
+    uint8_t unusedIndex = 0; // the fourth bone index, which no weight uses
     std::string clone;
     int32_t slot0Operation = 1;
 };
@@ -311,6 +312,16 @@ TEST_F(BinarySceneTest, DamagedFilesGiveClearErrors) {
     MeshOptions bone = Version(100);
     bone.boneIndex = 5;
     EXPECT_EQ(Load(Write("bone.3sc", SceneFile(bone))), "DXC_Mesh: Tri: Invalid bone index: 5");
+    // An index that no weight uses is harmless: it reads as bone 0.
+    MeshOptions unused;
+    unused.unusedIndex = 200;
+    ASSERT_EQ(Load(Write("unused.3sc", SceneFile(unused))), "");
+    DWORD fvf = 0;
+    const std::vector<float> v = Vertices(scene->GetMeshAt(0), fvf);
+    ASSERT_EQ(v.size(), 30u);
+    uint8_t indices[4];
+    std::memcpy(indices, &v[4], 4);
+    EXPECT_EQ(indices[3], 0);
     // Indices and formats the mesh can not have: the file and the byte in the message.
     auto expectAtByte = [&](const MeshOptions& o, const std::string& message) {
         const std::string path = Write("index.3sc", SceneFile(o));
