@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/ResourceManager.h"
@@ -422,3 +423,9 @@ void InitGraphics(HWND window, const GraphicsOptions& options);
 D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options);
 // Deletes the font and the graphics object (in that order), each when it exists.
 void ShutdownGraphics();
+
+// A graphics object on the recording device, for the tools, tests and benchmarks that load
+// scenes without a window or GL: windowed and off-screen at 640 x 480 with a 16-bit depth
+// buffer, as the viewer's start-up makes it. With record 0 the device keeps no list of its
+// calls (long loads would fill it).
+std::unique_ptr<DXC_Gfx> CreateRecordingGfx(int32_t hardwareVertexProcessing = 0, int32_t record = 1);
