@@ -16,8 +16,9 @@ D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options) {
 void InitGraphics(HWND window, const GraphicsOptions& options) {
     g_Gfx = new DXC_Gfx();
     DXC_Gfx& gfx = *g_Gfx;
-    DXC_Font* font = new DXC_Font();
-    gfx.AdoptFont(font);
+    auto adopted = std::make_unique<DXC_Font>();
+    DXC_Font* font = adopted.get();
+    gfx.AdoptFont(std::move(adopted));
 
     D3DDISPLAYMODE mode = RequestedDisplayMode(options);
     if (options.windowed) {
