@@ -17,8 +17,7 @@ constexpr ImageLimits kLimits{2048, 1u << 20};
 
 void Convert(const PixelImage& image) {
     if (image.width > 64 || image.height > 64) return;
-    for (D3DFORMAT format :
-         {D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_L8, D3DFMT_DXT1, D3DFMT_DXT5}) {
+    for (D3DFORMAT format : {D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A4R4G4B4, D3DFMT_L8, D3DFMT_DXT1, D3DFMT_DXT5}) {
         size_t pitch = static_cast<size_t>(RowBytes(format, image.width));
         std::vector<uint8_t> memory(pitch * RowCount(format, image.height));
         WritePixels(format, image, memory.data(), pitch);
