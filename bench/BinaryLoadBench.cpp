@@ -19,7 +19,6 @@
 
 #include "GeneratedScene.h"
 #include "foundation/Log.h"
-#include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
 #include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
@@ -47,25 +46,11 @@ bool ResetPeak() {
 }
 
 struct Session {
-    DXC_Gfx* gfx = nullptr;
-    std::unique_ptr<GfxSceneGraphics> graphics;
+    std::unique_ptr<DXC_Gfx> gfx = CreateRecordingGfx(0, 0);
+    GfxSceneGraphics graphics{*gfx};
     KZVLoader loader;
 
-    Session() {
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
-        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
-        loader.SetGraphics(graphics.get());
-    }
-    ~Session() {
-        graphics.reset();
-        g_Gfx = nullptr;
-        delete gfx;
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    Session() { loader.SetGraphics(&graphics); }
 };
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -73,7 +58,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 void BM_BinaryLoad(benchmark::State& state) {
-    SetLogDirectory(std::filesystem::temp_directory_path().string());
+    SetLogDirectory(generated::RunFolder().Path());
     const std::string& text = generated::ScenePath();
     const std::string binary = text.substr(0, text.size() - 4) + ".3sc";
     Session session;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/TemporaryFolder.h"
+
 // The generated text scene of the load benchmarks: 200,704 faces in 8 wavy grid meshes with
 // texture coordinates, smoothing groups, three sub-materials and 100 keys per track.
 namespace generated {
@@ -13,7 +15,9 @@ constexpr int kFaces = kMeshes * kFacesPerMesh;  // 200,704
 constexpr int kKeys = 100;                       // per track
 
 std::string GenerateScene();
-// The scene written once per run to a temporary file, removed when the program ends.
+// The run's own temporary folder, removed when the program ends.
+const TemporaryFolder& RunFolder();
+// The scene written once per run into that folder.
 const std::string& ScenePath();
 
 } // namespace generated

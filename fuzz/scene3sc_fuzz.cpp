@@ -15,7 +15,6 @@
 
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
-#include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
 #include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
@@ -27,17 +26,14 @@ namespace {
 constexpr int32_t NoTextures = 4;
 
 struct Context {
-    DXC_Gfx* gfx = nullptr;
+    std::unique_ptr<DXC_Gfx> gfx;
     std::unique_ptr<GfxSceneGraphics> graphics;
     KZVLoader loader;
     std::string input = "/tmp/scene3sc_fuzz_" + std::to_string(getpid()) + ".3sc";
     std::string output = "/tmp/scene3sc_fuzz_" + std::to_string(getpid()) + "_saved.3sc";
 
     Context() {
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        gfx = CreateRecordingGfx(0, 0);
         graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
     }

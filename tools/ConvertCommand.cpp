@@ -15,7 +15,7 @@
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
-#include "platform/d3d8/RecordingDevice.h"
+#include "platform/TemporaryFolder.h"
 #include "render/DXC_Gfx.h"
 #include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
@@ -47,12 +47,8 @@ std::string BaseName(const std::string& path) {
 bool ConvertOne(const std::string& input, const std::string& output, std::string& line) {
     const auto start = std::chrono::steady_clock::now();
     std::string error;
-    DXC_Gfx* gfx = nullptr;
     try {
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        const std::unique_ptr<DXC_Gfx> gfx = CreateRecordingGfx(0, 0);
         GfxSceneGraphics graphics(*gfx);
         KZVLoader loader;
         loader.SetGraphics(&graphics);
@@ -68,8 +64,6 @@ bool ConvertOne(const std::string& input, const std::string& output, std::string
     } catch (const std::exception& e) {
         error = e.what();
     }
-    g_Gfx = nullptr;
-    delete gfx;
     if (!error.empty()) {
         line = input + ": error: " + error;
         return false;
@@ -106,18 +100,16 @@ Worker StartWorker(const std::string& input, const std::string& output) {
         return {pid, fds[0]};
     }
     close(fds[0]);
-    char folder[] = "/tmp/kzvconvertXXXXXX";
-    const bool haveFolder = mkdtemp(folder) != nullptr;
-    SetLogDirectory(haveFolder ? folder : "/nonexistent-kzvtool-log");
     std::string line;
-    const bool ok = ConvertOne(input, output, line);
+    bool ok = false;
+    {
+        const TemporaryFolder folder("kzvconvert");
+        SetLogDirectory(folder.Path().empty() ? std::string("/nonexistent-kzvtool-log") : folder.Path());
+        ok = ConvertOne(input, output, line);
+    }
     line += '\n';
     const ssize_t written = write(fds[1], line.data(), line.size());
     close(fds[1]);
-    if (haveFolder) {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
     _exit(ok && written == static_cast<ssize_t>(line.size()) ? 0 : 1);
 }
 

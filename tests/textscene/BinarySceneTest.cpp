@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "platform/d3d8/RecordingDevice.h"
 #include "platform/d3dx/D3DXMesh.h"
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
@@ -139,10 +138,7 @@ class BinarySceneTest : public LoaderTest {
 protected:
     void SetUp() override {
         LoaderTest::SetUp();
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        gfx = CreateRecordingGfx();
         graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader = std::make_unique<KZVLoader>();
         loader->SetGraphics(graphics.get());
@@ -152,8 +148,7 @@ protected:
         scene.reset();
         loader.reset();
         graphics.reset();
-        g_Gfx = nullptr;
-        delete gfx;
+        gfx.reset();
         LoaderTest::TearDown();
     }
 
@@ -200,7 +195,7 @@ protected:
         return out;
     }
 
-    DXC_Gfx* gfx = nullptr;
+    std::unique_ptr<DXC_Gfx> gfx;
     std::unique_ptr<GfxSceneGraphics> graphics;
     std::unique_ptr<KZVLoader> loader;
     std::unique_ptr<DXC_3dScene> scene;
