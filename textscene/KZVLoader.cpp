@@ -160,6 +160,8 @@ void KZVLoader::FinishLoad() {
     // Rotation keys that splitting adds are bounded by the size of what is read.
     splitKeyBudget = 65536 + static_cast<int64_t>(GetDataSize()) * 4;
     if (ReadTopLevel(0) == 0) Warning("Encountered unexpected end of file at pos %i", GetPosition());
+    // Keys in seconds before assembly: its bounds are taken at the start time in seconds.
+    ConvertSceneKeys();
     FinishScene();
 
     if (scene->GetCameraCount() > 0) scene->SetCamera(0);
@@ -169,9 +171,12 @@ void KZVLoader::FinishLoad() {
     view.fogMode = 1;
     view.fogDensity = 0.008f;
     if (view.fog) scene->backgroundColour = view.fogColour;
+    ClearLoadState();
+}
 
-    // Assembly evaluated the objects at the start time while their keys were still in ticks;
-    // with converted keys the next update must evaluate them again, even at that same time.
+void KZVLoader::ConvertSceneKeys() {
+    // An object evaluated while its keys were in ticks must be evaluated again with the
+    // converted keys, even at the time of that evaluation.
     auto convert = [this](DXC_3dObject* object) {
         ConvertKeys(object);
         object->BuildKeyIndex();
@@ -181,7 +186,6 @@ void KZVLoader::FinishLoad() {
     for (int32_t i = 0; i < scene->GetHelperCount(); ++i) convert(scene->GetHelperAt(i));
     for (int32_t i = 0; i < scene->GetCameraCount(); ++i) convert(scene->GetCameraAt(i));
     for (int32_t i = 0; i < scene->GetLightCount(); ++i) convert(scene->GetLightAt(i));
-    ClearLoadState();
 }
 
 void KZVLoader::ClearLoadState() {

@@ -112,6 +112,8 @@ protected:
     int32_t ReadTopLevel(int32_t depth);
     void FinishScene();
     void FinishLoad();
+    // Key times from ticks to seconds (with tangent scaling and TCB controls) for every object.
+    void ConvertSceneKeys();
     // Frame speed and ticks per frame that are not positive numbers give way to the defaults.
     void CheckTiming();
     void ComputeTiming();

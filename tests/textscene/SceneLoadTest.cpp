@@ -94,6 +94,20 @@ TEST_F(SceneLoadTest, TheLoadEndsShowingTheStartTimeWithKeysInSeconds) {
     EXPECT_NEAR(Mesh("Box")->worldTM._41, 5.0f, 1e-4f);
     ASSERT_EQ(scene->GetHelperCount(), 1);
     EXPECT_NEAR(scene->GetHelperAt(0)->GetCurrentPosition().x, 5.0f, 1e-4f);
+    // The scene bounds are taken at that pose too: the unit square moved to x = 5 spans 5 to
+    // 6, and the helper's position, x = 5, lies on its edge.
+    EXPECT_NEAR(scene->bounds.minimum.x, 5.0f, 1e-4f);
+    EXPECT_NEAR(scene->bounds.maximum.x, 6.0f, 1e-4f);
+
+    // The same keys as a Bezier pair with out tangent 0.001 on the first key and in tangent
+    // 0.001 on the second: both are scaled by the 3200 ticks between them (3.2). At s = 1/2
+    // the Hermite weights are 1/2, 1/2, 1/8 and -1/8: 5 + 3.2 / 8 + 3.2 / 8 = 5.8.
+    ASSERT_EQ(Load("*SCENE { *SCENE_FIRSTFRAME 10 }\n" +
+                   SquareObject("Curve", " *TM_ANIMATION { *CONTROL_POS_BEZIER {\n"
+                                         "  *CONTROL_BEZIER_POS_KEY 1600 0 0 0 0 0 0 0.001 0 0\n"
+                                         "  *CONTROL_BEZIER_POS_KEY 4800 10 0 0 0.001 0 0 0 0 0 } }\n")),
+              "");
+    EXPECT_NEAR(Mesh("Curve")->GetCurrentPosition().x, 5.8f, 1e-4f);
 }
 
 TEST_F(SceneLoadTest, UnusableFrameSpeedAndTicksGiveWayToTheDefaultsWithWarnings) {
