@@ -184,17 +184,5 @@ TEST_F(SceneLoadTest, FilesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
     EXPECT_EQ(LoadPath("/dev/zero"), "/dev/zero: Can not open file /dev/zero: not a regular file");
     EXPECT_EQ(LoadPath(dir.string()),
               dir.string() + ": Can not open file " + dir.string() + ": not a regular file");
-
-    // A map naming a pipe is a map that cannot be opened: a warning, and the scene loads.
-    MakeFifo("pipe.bmp");
-    auto sceneWithMap = [](const std::string& map) {
-        return "*MATERIAL_LIST { *MATERIAL_COUNT 1\n *MATERIAL 0 {\n  *MAP_DIFFUSE { *BITMAP \"" + map +
-               "\" } }\n}\n" + SquareObject("Box", " *MATERIAL_REF 0\n");
-    };
-    entries.clear();
-    EXPECT_EQ(Load(sceneWithMap("pipe.bmp")), "");
-    EXPECT_EQ(CountEntries("Can not open diffuse map 'pipe.bmp'"), 1) << AllEntries();
-    // An image list whose entry is a pipe names the entry.
-    Write("list.ifl", "pipe.bmp\n");
-    EXPECT_NE(Load(sceneWithMap("list.ifl")).find("pipe.bmp"), std::string::npos);
+    // Maps and image lists naming a pipe: see the kzvtool special-files test.
 }
