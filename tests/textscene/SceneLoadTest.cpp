@@ -56,11 +56,6 @@ protected:
         return {};
     }
     std::string Load(const std::string& text) { return LoadPath(Write("scene.kzv", text)); }
-    std::string MakeFifo(const char* name) {
-        const std::string path = PathOf(name);
-        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
-        return path;
-    }
 
     DXC_Mesh* Mesh(const char* name) { return scene->FindMesh(name, 0); }
     ID3DXMesh* D3DMesh(const char* name) {
@@ -167,19 +162,17 @@ TEST_F(SceneLoadTest, CloneWithSubMaterialsOfASourceWithoutThemGetsTheNewMeshCol
     // clone's one material: it is the light grey, opaque one of a new mesh.
     ASSERT_EQ(Mesh("Copy")->GetMaterialCount(), 1);
     const D3DMATERIAL8& m = Mesh("Copy")->GetMaterial(0)->material;
-    EXPECT_FLOAT_EQ(m.Diffuse.r, 0.9f);
-    EXPECT_FLOAT_EQ(m.Diffuse.g, 0.9f);
-    EXPECT_FLOAT_EQ(m.Diffuse.b, 0.9f);
-    EXPECT_FLOAT_EQ(m.Diffuse.a, 1.0f);
-    EXPECT_FLOAT_EQ(m.Ambient.r, 0.9f);
-    EXPECT_FLOAT_EQ(m.Specular.a, 1.0f);
+    EXPECT_EQ(
+        (std::vector<float>{m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a, m.Ambient.r, m.Specular.a}),
+        (std::vector<float>{0.9f, 0.9f, 0.9f, 1.0f, 0.9f, 1.0f}));
     EXPECT_FLOAT_EQ(Mesh("Source")->GetMaterial(0)->material.Diffuse.b, 1.0f);
 }
 
 TEST_F(SceneLoadTest, FilesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
     // A pipe with no writer would block an ordinary open; a device would read as endless or
     // empty data.
-    const std::string pipe = MakeFifo("pipe.kzv");
+    const std::string pipe = PathOf("pipe.kzv");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(LoadPath(pipe), pipe + ": Can not open file " + pipe + ": not a regular file");
     EXPECT_EQ(LoadPath("/dev/zero"), "/dev/zero: Can not open file /dev/zero: not a regular file");
     EXPECT_EQ(LoadPath(dir.string()),
