@@ -5,49 +5,19 @@
 
 #include <sys/stat.h>
 
-#include "platform/d3d8/RecordingDevice.h"
-#include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
-#include "render/GfxSceneGraphics.h"
 #include "scene/Mesh.h"
-#include "scene/Scene3d.h"
-#include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
 namespace {
 
-class SceneLoadTest : public LoaderTest {
+// Loads through LoadScene, which updates the scene at its start time after the text load.
+class SceneLoadTest : public SceneLoaderTest {
 protected:
-    void SetUp() override {
-        LoaderTest::SetUp();
-        gfx = std::make_unique<DXC_Gfx>(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx.get();
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
-        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
-        loader = std::make_unique<KZVLoader>();
-        loader->SetGraphics(graphics.get());
-        scene = std::make_unique<DXC_3dScene>();
-    }
-    void TearDown() override {
-        // Scene and loader hold textures of the graphics object: they go first.
-        scene.reset();
-        loader.reset();
-        graphics.reset();
-        g_Gfx = nullptr;
-        gfx.reset();
-        LoaderTest::TearDown();
-    }
-
-    std::string Write(const std::string& name, const std::string& text) {
-        const auto path = dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
     // Loads path; the error message, empty on success.
     std::string LoadPath(const std::string& path) {
         try {
-            LoadScene(path.c_str(), scene.get(), -1, *loader);
+            LoadScene(path.c_str(), &scene, -1, *loader);
         } catch (const ErrorMsg& e) {
             return e.message;
         } catch (const DXC_Error& e) {
@@ -55,18 +25,13 @@ protected:
         }
         return {};
     }
-    std::string Load(const std::string& text) { return LoadPath(Write("scene.kzv", text)); }
+    std::string LoadFile(const std::string& text) { return LoadPath(Write("scene.kzv", text)); }
 
-    DXC_Mesh* Mesh(const char* name) { return scene->FindMesh(name, 0); }
+    DXC_Mesh* Mesh(const char* name) { return scene.FindMesh(name, 0); }
     ID3DXMesh* D3DMesh(const char* name) {
-        const DXC_MeshData* data = Mesh(name) ? GetMeshData(Mesh(name)) : nullptr;
+        const DXC_MeshData* data = Mesh(name) ? MeshData(Mesh(name)) : nullptr;
         return data ? data->GetMesh() : nullptr;
     }
-
-    std::unique_ptr<DXC_Gfx> gfx;
-    std::unique_ptr<GfxSceneGraphics> graphics;
-    std::unique_ptr<KZVLoader> loader;
-    std::unique_ptr<DXC_3dScene> scene;
 };
 
 // Position samples at tick 1600 (x = 0) and tick 4800 (x = 10).
@@ -82,25 +47,25 @@ std::string MovingSceneWith(const std::string& sceneBlock) {
 TEST_F(SceneLoadTest, TheLoadEndsShowingTheStartTimeWithKeysInSeconds) {
     // First frame 10 at 30 frames per second and 160 ticks per frame: tick 1600 is 0 s and
     // tick 4800 is 3200 / 4800 = 2/3 s; the start time 10 / 30 = 1/3 s lies halfway, x = 5.
-    ASSERT_EQ(Load(MovingSceneWith("*SCENE { *SCENE_FIRSTFRAME 10 *SCENE_FRAMESPEED 30 "
-                                   "*SCENE_TICKSPERFRAME 160 }\n")),
+    ASSERT_EQ(LoadFile(MovingSceneWith("*SCENE { *SCENE_FIRSTFRAME 10 *SCENE_FRAMESPEED 30 "
+                                       "*SCENE_TICKSPERFRAME 160 }\n")),
               "");
     EXPECT_NEAR(Mesh("Box")->GetCurrentPosition().x, 5.0f, 1e-4f);
     EXPECT_NEAR(Mesh("Box")->worldTM._41, 5.0f, 1e-4f);
-    ASSERT_EQ(scene->GetHelperCount(), 1);
-    EXPECT_NEAR(scene->GetHelperAt(0)->GetCurrentPosition().x, 5.0f, 1e-4f);
+    ASSERT_EQ(scene.GetHelperCount(), 1);
+    EXPECT_NEAR(scene.GetHelperAt(0)->GetCurrentPosition().x, 5.0f, 1e-4f);
     // The scene bounds are taken at that pose too: the unit square moved to x = 5 spans 5 to
     // 6, and the helper's position, x = 5, lies on its edge.
-    EXPECT_NEAR(scene->bounds.minimum.x, 5.0f, 1e-4f);
-    EXPECT_NEAR(scene->bounds.maximum.x, 6.0f, 1e-4f);
+    EXPECT_NEAR(scene.bounds.minimum.x, 5.0f, 1e-4f);
+    EXPECT_NEAR(scene.bounds.maximum.x, 6.0f, 1e-4f);
 
     // The same keys as a Bezier pair with out tangent 0.001 on the first key and in tangent
     // 0.001 on the second: both are scaled by the 3200 ticks between them (3.2). At s = 1/2
     // the Hermite weights are 1/2, 1/2, 1/8 and -1/8: 5 + 3.2 / 8 + 3.2 / 8 = 5.8.
-    ASSERT_EQ(Load("*SCENE { *SCENE_FIRSTFRAME 10 }\n" +
-                   SquareObject("Curve", " *TM_ANIMATION { *CONTROL_POS_BEZIER {\n"
-                                         "  *CONTROL_BEZIER_POS_KEY 1600 0 0 0 0 0 0 0.001 0 0\n"
-                                         "  *CONTROL_BEZIER_POS_KEY 4800 10 0 0 0.001 0 0 0 0 0 } }\n")),
+    ASSERT_EQ(LoadFile("*SCENE { *SCENE_FIRSTFRAME 10 }\n" +
+                       SquareObject("Curve", " *TM_ANIMATION { *CONTROL_POS_BEZIER {\n"
+                                             "  *CONTROL_BEZIER_POS_KEY 1600 0 0 0 0 0 0 0.001 0 0\n"
+                                             "  *CONTROL_BEZIER_POS_KEY 4800 10 0 0 0.001 0 0 0 0 0 } }\n")),
               "");
     EXPECT_NEAR(Mesh("Curve")->GetCurrentPosition().x, 5.8f, 1e-4f);
 }
@@ -112,7 +77,8 @@ TEST_F(SceneLoadTest, UnusableFrameSpeedAndTicksGiveWayToTheDefaultsWithWarnings
                                                                              "*SCENE_TICKSPERFRAME -1"}) {
         SCOPED_TRACE(values);
         entries.clear();
-        ASSERT_EQ(Load(MovingSceneWith(std::string("*SCENE { *SCENE_FIRSTFRAME 10 ") + values + " }\n")), "");
+        ASSERT_EQ(LoadFile(MovingSceneWith(std::string("*SCENE { *SCENE_FIRSTFRAME 10 ") + values + " }\n")),
+                  "");
         EXPECT_FLOAT_EQ(loader->GetFrameSpeed(), 30.0f);
         EXPECT_FLOAT_EQ(loader->GetPlaybackFrameRate(), 30.0f);
         EXPECT_FLOAT_EQ(loader->GetTicksPerFrame(), 160.0f);
@@ -126,7 +92,7 @@ TEST_F(SceneLoadTest, UnusableFrameSpeedAndTicksGiveWayToTheDefaultsWithWarnings
 TEST_F(SceneLoadTest, SceneMessagesNameTheLoadedFile) {
     const std::string path = Write("named.kzv", SquareObject("Box", " *NODE_PARENT \"nobody\"\n"));
     ASSERT_EQ(LoadPath(path), "");
-    EXPECT_STREQ(scene->name.Text(), path.c_str());
+    EXPECT_STREQ(scene.name.Text(), path.c_str());
     EXPECT_EQ(CountEntries("Parent object 'nobody' not found in scene '" + path + "'. Child: 'Box'"), 1)
         << AllEntries();
 }
@@ -135,17 +101,18 @@ TEST_F(SceneLoadTest, ClonesOfLaterClonesShareTheGeometryAtTheEndOfTheChain) {
     auto cloneOf = [](const char* name, const char* source) {
         return std::string("*GEOMOBJECT { *NODE_NAME \"") + name + "\" *CLONE \"" + source + "\" }\n";
     };
-    ASSERT_EQ(Load(cloneOf("First", "Second") + cloneOf("Second", "Source") + SquareObject("Source")), "");
+    ASSERT_EQ(LoadFile(cloneOf("First", "Second") + cloneOf("Second", "Source") + SquareObject("Source")),
+              "");
     ASSERT_NE(D3DMesh("Source"), nullptr);
     EXPECT_EQ(D3DMesh("First"), D3DMesh("Source"));
     EXPECT_EQ(D3DMesh("Second"), D3DMesh("Source"));
     EXPECT_FLOAT_EQ(Mesh("First")->bounds.maximum.x, 1.0f); // the square's box
 
     // A chain that comes back to where it started has no geometry to end at.
-    EXPECT_NE(Load(cloneOf("A", "B") + cloneOf("B", "A") + SquareObject("Source"))
+    EXPECT_NE(LoadFile(cloneOf("A", "B") + cloneOf("B", "A") + SquareObject("Source"))
                   .find("Clone Mesh 'A' leads back to itself"),
               std::string::npos);
-    EXPECT_NE(Load(cloneOf("Self", "Self")).find("Clone Mesh 'Self' leads back to itself"),
+    EXPECT_NE(LoadFile(cloneOf("Self", "Self")).find("Clone Mesh 'Self' leads back to itself"),
               std::string::npos);
 }
 
@@ -155,8 +122,8 @@ TEST_F(SceneLoadTest, CloneWithSubMaterialsOfASourceWithoutThemGetsTheNewMeshCol
                                   "  *SUBMATERIAL 0 { *MATERIAL_DIFFUSE 1 0 0 }\n"
                                   "  *SUBMATERIAL 1 { *MATERIAL_DIFFUSE 0 1 0 } }\n"
                                   " *MATERIAL 1 { *MATERIAL_DIFFUSE 0 0 1 }\n}\n";
-    ASSERT_EQ(Load(materials + SquareObject("Source", " *MATERIAL_REF 1\n") +
-                   "*GEOMOBJECT { *NODE_NAME \"Copy\" *CLONE \"Source\" *MATERIAL_REF 0 }\n"),
+    ASSERT_EQ(LoadFile(materials + SquareObject("Source", " *MATERIAL_REF 1\n") +
+                       "*GEOMOBJECT { *NODE_NAME \"Copy\" *CLONE \"Source\" *MATERIAL_REF 0 }\n"),
               "");
     // The source has one attribute and no sub-material table, so no sub-material reaches the
     // clone's one material: it is the light grey, opaque one of a new mesh.
