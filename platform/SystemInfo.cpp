@@ -5,8 +5,10 @@
 #include <unistd.h>
 #include <vector>
 
-uint64_t GetFreePhysicalMemory() {
-    FILE* f = std::fopen("/proc/meminfo", "r");
+uint64_t GetFreePhysicalMemory() { return ReadAvailableMemory("/proc/meminfo"); }
+
+uint64_t ReadAvailableMemory(const char* meminfoPath) {
+    FILE* f = std::fopen(meminfoPath, "r");
     if (!f) return 0;
     char line[256];
     uint64_t kib = 0;
