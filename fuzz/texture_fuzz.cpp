@@ -2,7 +2,8 @@
 // device, as a scene's maps are loaded. Each input is written twice into a private folder: as
 // an image file, loaded into a texture, and as an image file list (".ifl"), loaded into a
 // sequence whose entries may name the bundled frames copied beside it, the image input or
-// anything else. A load may end in the graphics object's error (DXC_Error); any other escape,
+// anything else. A load may end in the graphics object's error (DXC_Error) or in the list
+// reader's (ErrorMsg: a list is refused for unbalanced braces); any other escape,
 // a crash, a hang or an unbounded allocation is a finding.
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +48,7 @@ void Load(DXC_Gfx& gfx, const fs::path& file, int32_t type) {
         gfx.LoadTexture(&texture, file.c_str(), 0, type, D3DFMT_UNKNOWN, 0);
         for (int32_t f = 0; f < texture.GetSequenceCount(); ++f) texture.SelectSequenceFrame(f);
     } catch (const DXC_Error&) {
+    } catch (const ErrorMsg&) {
     }
 }
 
@@ -66,6 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     c.gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
     D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
     c.gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+    if (auto* recorder = AsRecordingDevice(c.gfx->GetDevice())) recorder->SetRecording(false); // no growing call list
     std::atexit([] {
         delete Shared().gfx;
         std::error_code ignored;
