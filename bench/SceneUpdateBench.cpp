@@ -190,8 +190,7 @@ void AnimateMaterials(DXC_Mesh& mesh) {
 constexpr int kMixedMeshes = 600, kMixedHelpers = 300, kMixedCameras = 50, kMixedLights = 50;
 constexpr int kMixedObjects = kMixedMeshes + kMixedHelpers + kMixedCameras + kMixedLights;
 
-template <class T>
-T& Add(DynaMem<T>& list, const std::string& name, int seed) {
+template <class T> T& Add(DynaMem<T>& list, const std::string& name, int seed) {
     T& o = *list.Get(list.AddNew());
     o.name = name.c_str();
     Animate(o, seed);

@@ -1,7 +1,7 @@
 // Text scene loading: a generated scene of 200,000 faces in several meshes, with texture
 // coordinates, smoothing groups, sub-materials and animation keys, loaded from a file on the
-// recording device. Reports the file rate (MB/s, 10^6 bytes a second), faces per second and the peak memory the load
-// takes beyond what it leaves behind, as a multiple of the file size.
+// recording device. Reports the file rate (MB/s, 10^6 bytes a second), faces per second and the peak memory
+// the load takes beyond what it leaves behind, as a multiple of the file size.
 
 #include <benchmark/benchmark.h>
 
@@ -12,15 +12,15 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "foundation/Log.h"
-#include "support/AllocationCounter.h"
-#include "platform/d3d8/RecordingDevice.h"
+#include "platform/TemporaryFolder.h"
+#include "render/DXC_Gfx.h"
+#include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
+#include "support/AllocationCounter.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/MeshBuilder.h"
-#include "textscene/StandInGraphics.h"
 
 namespace {
 
@@ -114,32 +114,34 @@ std::string GenerateScene() {
     return s;
 }
 
+// The run's own folder (removed at exit) with the log and the scene file.
+const TemporaryFolder& RunFolder() {
+    static const TemporaryFolder folder("kzvbench");
+    return folder;
+}
+
 // The scene file, written once per run.
 const std::string& ScenePath() {
     static const std::string path = [] {
         const std::string text = GenerateScene();
-        const auto file =
-            std::filesystem::temp_directory_path() / ("kzvbench" + std::to_string(getpid()) + ".kzv");
+        const std::string file = RunFolder().Path() + "/scene.kzv";
         std::FILE* out = std::fopen(file.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
-        std::atexit([] { std::filesystem::remove(ScenePath()); });
-        return file.string();
+        return file;
     }();
     return path;
 }
 
 // The whole text load: reading, mesh building on the recording device, assembly.
 void BM_TextLoad(benchmark::State& state) {
-    SetLogDirectory(std::filesystem::temp_directory_path().string());
+    SetLogDirectory(RunFolder().Path());
     const std::string& path = ScenePath();
     const auto fileSize = static_cast<int64_t>(std::filesystem::file_size(path));
-    IDirect3DDevice8* device = CreateRecordingDevice(640, 480, false);
-    auto* recorder = AsRecordingDevice(device);
-    if (recorder) recorder->SetRecording(false);
+    const std::unique_ptr<DXC_Gfx> gfx = CreateRecordingGfx(0, 0);
     double worstGrowth = 0.0;
     {
-        StandInGraphics graphics(device);
+        GfxSceneGraphics graphics(*gfx);
         KZVLoader loader;
         loader.SetGraphics(&graphics);
         for (auto _ : state) {
@@ -150,7 +152,8 @@ void BM_TextLoad(benchmark::State& state) {
             loader.LoadText(scene.get(), path.c_str(), -1);
             state.PauseTiming();
             // Peak during the load beyond what the loaded scene keeps.
-            const double growth = double(allocation_counter::PeakBytes() - allocation_counter::LiveBytes()) / double(fileSize);
+            const double growth =
+                double(allocation_counter::PeakBytes() - allocation_counter::LiveBytes()) / double(fileSize);
             worstGrowth = std::max(worstGrowth, growth);
             const bool whole = scene->GetMeshCount() == kMeshes;
             scene.reset();
@@ -161,7 +164,6 @@ void BM_TextLoad(benchmark::State& state) {
             }
         }
     }
-    device->Release();
     state.SetBytesProcessed(state.iterations() * fileSize);
     // The console shows bytes_per_second in MiB/s; this is the file rate in 10^6 bytes a second.
     state.counters["MB/s"] =

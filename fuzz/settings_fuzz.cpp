@@ -7,32 +7,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "platform/Registry.h"
+#include "platform/TemporaryFolder.h"
 
 namespace {
 
 const char* const kKey = "Software\\Halvorn\\KZVView";
 
-std::string& Folder() {
-    static std::string folder;
-    return folder;
-}
-
-void RemoveFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder(), ignored);
+// The private settings folder (XDG_CONFIG_HOME), removed with the file at exit.
+const std::string& Folder() {
+    static TemporaryFolder folder("kzvsettingsfuzz");
+    return folder.Path();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kzvsettingsfuzzXXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    Folder() = pattern;
+    if (Folder().empty()) std::abort();
     setenv("XDG_CONFIG_HOME", Folder().c_str(), 1);
-    std::atexit(RemoveFolder);
     return 0;
 }
 
@@ -48,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!key.Open(kKey)) return 0;
     std::string value;
     for (size_t bytes : {size_t{1}, size_t{4}, size_t{256}, size_t{1024}}) {
-        if (key.QueryValue("DefaultTexturePath", value, bytes) == 0 && value.size() >= bytes) __builtin_trap();
+        if (key.QueryValue("DefaultTexturePath", value, bytes) == 0 && value.size() >= bytes)
+            __builtin_trap();
         key.QueryValue("", value, bytes);
     }
     // A value written is read back unchanged, whatever else the file holds.

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
-#include "platform/d3d8/RecordingDevice.h"
+#include "platform/TemporaryFolder.h"
 #include "render/DXC_Gfx.h"
 #include "render/DXC_Texture.h"
 
@@ -24,8 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Context {
-    fs::path folder;
-    DXC_Gfx* gfx = nullptr;
+    TemporaryFolder folder{"kzvtexturefuzz"}; // removed with the inputs at exit
+    std::unique_ptr<DXC_Gfx> gfx;             // declared last, so destroyed before the folder
 };
 
 Context& Shared() {
@@ -56,24 +56,15 @@ void Load(DXC_Gfx& gfx, const fs::path& file, int32_t type) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Context& c = Shared();
-    std::string pattern = (fs::temp_directory_path() / "kzvtexturefuzzXXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    c.folder = pattern;
-    SetLogDirectory(c.folder.string()); // the log's entry limit keeps it small
+    if (c.folder.Path().empty()) std::abort();
+    const fs::path folder = c.folder.Path();
+    SetLogDirectory(folder.string()); // the log's entry limit keeps it small
     // Frames an image list may name: the bundled sequence, beside the list.
     const fs::path maps = fs::path(KZV_SOURCE_DIR) / "data" / "samples" / "maps";
     std::error_code ignored;
     for (const char* name : {"frame0.png", "frame1.png", "brick.bmp"})
-        fs::copy_file(maps / name, c.folder / name, ignored);
-    c.gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-    D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-    c.gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
-    if (auto* recorder = AsRecordingDevice(c.gfx->GetDevice())) recorder->SetRecording(false); // no growing call list
-    std::atexit([] {
-        delete Shared().gfx;
-        std::error_code ignored;
-        fs::remove_all(Shared().folder, ignored);
-    });
+        fs::copy_file(maps / name, folder / name, ignored);
+    c.gfx = CreateRecordingGfx(0, 0); // no call list: it would grow with every input
     return 0;
 }
 
@@ -81,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1 << 20) return 0;
     Context& c = Shared();
     ResetReportState();
-    const fs::path image = c.folder / "input.img", list = c.folder / "input.ifl";
+    const fs::path folder = c.folder.Path();
+    const fs::path image = folder / "input.img", list = folder / "input.ifl";
     if (!Write(image, data, size) || !Write(list, data, size)) return 0;
     // Type 0: managed; the flag 0x1000 loads without filtering, as scenes with point maps do.
     Load(*c.gfx, image, size % 2 ? 0 : 0x1000);

@@ -5,7 +5,9 @@
 #include <unistd.h>
 #include <vector>
 
-uint64_t GetFreePhysicalMemory() { return ReadAvailableMemory("/proc/meminfo"); }
+uint64_t GetFreePhysicalMemory() {
+    return ReadAvailableMemory("/proc/meminfo");
+}
 
 uint64_t ReadAvailableMemory(const char* meminfoPath) {
     FILE* f = std::fopen(meminfoPath, "r");
@@ -29,7 +31,9 @@ std::string GetWorkingDirectory() {
     return buf.data();
 }
 
-bool SetWorkingDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
+bool SetWorkingDirectory(const std::string& path) {
+    return chdir(path.c_str()) == 0;
+}
 
 std::string SystemErrorText(int code) {
     char buf[256];

@@ -48,7 +48,8 @@ TEST_F(LogTest, EntriesCarryTimeAndMemoryAndTheFirstEntryTruncates) {
     const auto lines = FileLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Loaded 12 objects from scene.kzv (Time:0.00, free sysmem:4)");
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(second \(Time:\d+\.\d\d, free sysmem:3\))"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(second \(Time:\d+\.\d\d, free sysmem:3\))")))
+        << lines[1];
     EXPECT_EQ(entries, (std::vector<std::string>{"Loaded 12 objects from scene.kzv", "second"}));
     EXPECT_EQ(GetLogEntryCount(), 2);
 }

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "platform/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -18,14 +18,12 @@ namespace {
 class TempDir : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("kzv_fs_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
+        root_ = folder_.Path();
         fs::create_directories(root_ / "Maps" / "Sub");
         std::ofstream(root_ / "Maps" / "Sub" / "Brick.jpg") << "brick";
     }
-    void TearDown() override { fs::remove_all(root_); }
     std::string Root() const { return root_.string(); }
+    TemporaryFolder folder_{"kzv_fs_"};
     fs::path root_;
 };
 
@@ -108,8 +106,9 @@ TEST_F(TempDir, SettingsStoreStandsInForTheRegistry) {
 }
 
 TEST(SystemInfo, AvailableMemoryIsReadFromItsOwnLine) {
-    const auto dir = std::filesystem::temp_directory_path() / ("kzvmeminfo" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    TemporaryFolder folder("kzvmeminfo");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::filesystem::path dir = folder.Path();
     const auto write = [&](const char* name, const char* text) {
         std::ofstream(dir / name) << text;
         return (dir / name).string();
@@ -120,7 +119,6 @@ TEST(SystemInfo, AvailableMemoryIsReadFromItsOwnLine) {
     const std::string old = write("old", "MemTotal:       16318540 kB\nMemFree:          123456 kB\n");
     EXPECT_EQ(ReadAvailableMemory(old.c_str()), 0u); // a kernel without the line: unknown
     EXPECT_EQ(ReadAvailableMemory((dir / "missing").c_str()), 0u);
-    std::filesystem::remove_all(dir);
     EXPECT_GT(GetFreePhysicalMemory(), 0u);
 }
 

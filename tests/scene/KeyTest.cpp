@@ -151,8 +151,8 @@ TEST_F(KeySampleTest, WrapTimeOfLargeTimesIsTheExactRemainder) {
     EXPECT_EQ(WrapTime(1.14e8f, 0.1f), 0.001267649233341217f);
     EXPECT_EQ(WrapTime(7e6f, 0.3f), 0.12184500694274902f);
     EXPECT_EQ(WrapTime(-3.25e7f, 0.1f), 0.08428773283958435f); // 0.1f less the remainder
-    EXPECT_EQ(WrapTime(1e30f, 3.0f), 0.0f);                       // 1e30f is a multiple of 3
-    EXPECT_EQ(WrapTime(-1e9f, 2.5f), 2.5f);                      // so is -1e9 of 2.5
+    EXPECT_EQ(WrapTime(1e30f, 3.0f), 0.0f);                    // 1e30f is a multiple of 3
+    EXPECT_EQ(WrapTime(-1e9f, 2.5f), 2.5f);                    // so is -1e9 of 2.5
     // A remainder just below 0 whose sum with the length rounds up still stays below it.
     const float w = WrapTime(-1e-9f, 1.0f);
     EXPECT_LT(w, 1.0f);

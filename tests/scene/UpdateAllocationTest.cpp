@@ -118,9 +118,9 @@ TEST(AllocationCounter, CountsEveryFormOfNew) {
     void* plain = ::operator new(16);
     void* array = ::operator new[](16);
     void* nothrow = ::operator new(16, std::nothrow);
-    void* aligned = ::operator new(100, std::align_val_t{64});
+    void* aligned = ::operator new (100, std::align_val_t{64});
     void* alignedArray = ::operator new[](100, std::align_val_t{128});
-    void* alignedNothrow = ::operator new(8, std::align_val_t{256}, std::nothrow);
+    void* alignedNothrow = ::operator new (8, std::align_val_t{256}, std::nothrow);
     Line* line = new Line[3];
     counter::SetCounting(false);
     EXPECT_EQ(counter::Count(), 7);
@@ -133,9 +133,9 @@ TEST(AllocationCounter, CountsEveryFormOfNew) {
     ::operator delete(plain);
     ::operator delete[](array);
     ::operator delete(nothrow, std::nothrow);
-    ::operator delete(aligned, std::align_val_t{64});
+    ::operator delete (aligned, std::align_val_t{64});
     ::operator delete[](alignedArray, std::align_val_t{128});
-    ::operator delete(alignedNothrow, std::align_val_t{256});
+    ::operator delete (alignedNothrow, std::align_val_t{256});
     EXPECT_GE(held - counter::LiveBytes(), 16 + 16 + 16 + 100 + 100 + 8);
     delete[] line;
     EXPECT_EQ(counter::Count(), 7); // nothing counted outside the window

@@ -50,12 +50,24 @@ void Free(void* p) noexcept {
 
 namespace allocation_counter {
 
-void SetCounting(bool on) { gCounting = on; }
-int64_t Count() { return gCount.load(); }
-void ResetCount() { gCount = 0; }
-int64_t LiveBytes() { return gLive.load(); }
-int64_t PeakBytes() { return gPeak.load(); }
-void ResetPeak() { gPeak = gLive.load(); }
+void SetCounting(bool on) {
+    gCounting = on;
+}
+int64_t Count() {
+    return gCount.load();
+}
+void ResetCount() {
+    gCount = 0;
+}
+int64_t LiveBytes() {
+    return gLive.load();
+}
+int64_t PeakBytes() {
+    return gPeak.load();
+}
+void ResetPeak() {
+    gPeak = gLive.load();
+}
 
 } // namespace allocation_counter
 

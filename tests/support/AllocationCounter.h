@@ -9,10 +9,10 @@
 namespace allocation_counter {
 
 void SetCounting(bool on);
-int64_t Count();      // allocations made while counting was on
+int64_t Count(); // allocations made while counting was on
 void ResetCount();
-int64_t LiveBytes();  // usable bytes held now
-int64_t PeakBytes();  // most bytes held since the last ResetPeak
-void ResetPeak();     // the peak starts again from what is held now
+int64_t LiveBytes(); // usable bytes held now
+int64_t PeakBytes(); // most bytes held since the last ResetPeak
+void ResetPeak();    // the peak starts again from what is held now
 
 } // namespace allocation_counter

@@ -17,9 +17,13 @@ int HeapOverflow() {
     return 0;
 }
 
-int SignedOverflow(int big) { return big + 1; }
+int SignedOverflow(int big) {
+    return big + 1;
+}
 
-int FloatCastOverflow(float huge) { return static_cast<int>(huge); }
+int FloatCastOverflow(float huge) {
+    return static_cast<int>(huge);
+}
 
 int Leak() {
     void* volatile p = std::malloc(64);
