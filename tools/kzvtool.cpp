@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ExportCommand.h"
 #include "InfoCommand.h"
 
 namespace {
@@ -24,6 +25,10 @@ constexpr const char* UsageText =
     "  --textures DIR  folder for maps not found where the scene names them (default: the\n"
     "                  viewer's DefaultTexturePath setting)\n"
     "  Exit code 0 when every file loaded, 1 when any failed, 2 for a wrong command line.\n"
+    "Usage: kzvtool export [--binary] [--fps N] [--bake] -o OUT.gltf|OUT.glb FILE\n"
+    "  Writes the scene as a glTF 2.0 asset (.gltf with a .bin beside it, or one .glb with\n"
+    "  its images inside); motion sampled at the scene's frame rate or N per second, --bake\n"
+    "  writes every node's channels. Exit code 0 written, 1 load or write failed, 2 usage.\n"
     "Not built yet (exit code 3): kzvtool convert, kzvtool render\n";
 
 int Usage(const std::string& problem) {
@@ -47,6 +52,11 @@ int main(int argc, char** argv) {
         const int code = RunInfo({args.begin() + 1, args.end()}, error);
         if (code == 2) return Usage(error);
         return code;
+    }
+    if (command == "export") {
+        std::string error;
+        const int code = RunExport({args.begin() + 1, args.end()}, error);
+        return code == 2 ? Usage(error) : code;
     }
     if (command == "convert" || command == "render") {
         std::fprintf(stderr, "kzvtool: %s is not built yet\n", command.c_str());
