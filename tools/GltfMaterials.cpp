@@ -96,9 +96,11 @@ int ExportImage(GltfExport& out, const std::string& mapName, IDirect3DTexture8* 
     return cache[key] = out.doc.Add("images", std::move(image));
 }
 
+// Mirroring repeats the image mirrored whether or not tiling is on, as the device's mirror
+// address mode does.
 int WrapMode(uint8_t tile, uint8_t mirror) {
-    if (!tile) return 33071;       // CLAMP_TO_EDGE
-    return mirror ? 33648 : 10497; // MIRRORED_REPEAT, REPEAT
+    if (mirror) return 33648;    // MIRRORED_REPEAT
+    return tile ? 10497 : 33071; // REPEAT, CLAMP_TO_EDGE
 }
 
 // The uv placement of a slot as KHR_texture_transform, in glTF's v-down coordinates.

@@ -124,3 +124,31 @@ class Asset:
 
     def index_of(self, name):
         return next(i for i, n in enumerate(self.nodes) if n.get("name") == name)
+
+
+def transform(m, p):
+    """Point p through the column-major matrix m."""
+    return [sum(m[c * 4 + r] * v for c, v in enumerate(list(p) + [1.0])) for r in range(3)]
+
+
+def skinned_vertices(asset, node_index, t, below):
+    """(bind position, {joint name: weight}, skinned position) of every vertex of the node's
+    skinned mesh at t, the joints' worlds taken relative to below."""
+    doc, binary = asset.doc, asset.binary
+    node = asset.nodes[node_index]
+    skin = doc["skins"][node["skin"]]
+    bind = accessor(doc, binary, skin["inverseBindMatrices"])
+    joints = [multiply(asset.world(j, t, below), list(b)) for j, b in zip(skin["joints"], bind)]
+    names = [asset.nodes[j]["name"] for j in skin["joints"]]
+    attributes = doc["meshes"][node["mesh"]]["primitives"][0]["attributes"]
+    out = []
+    for p, js, ws in zip(accessor(doc, binary, attributes["POSITION"]), accessor(doc, binary, attributes["JOINTS_0"]),
+                         accessor(doc, binary, attributes["WEIGHTS_0"])):
+        weights = {}
+        moved = [0.0, 0.0, 0.0]
+        for j, w in zip(js, ws):
+            if w > 0:
+                weights[names[j]] = weights.get(names[j], 0.0) + w
+                moved = [a + w * b for a, b in zip(moved, transform(joints[j], p))]
+        out.append((p, weights, moved))
+    return out
