@@ -15,7 +15,8 @@ struct NodeSamples {
 };
 
 // The sample times: the scene's first frame to its last at the frame rate, the last frame
-// always included.
+// always included. A time that float precision cannot tell from the one before is left out,
+// as glTF times must increase.
 std::vector<float> SampleTimes(const GltfExportOptions& options) {
     std::vector<float> times;
     const float rate = options.fps > 0.0f ? options.fps : options.frameRate;
@@ -23,10 +24,18 @@ std::vector<float> SampleTimes(const GltfExportOptions& options) {
     if (!(last > first) || !(rate > 0.0f) || !std::isfinite(last - first)) return times;
     const double count = std::floor((static_cast<double>(last) - first) * rate + 1e-4);
     if (count > 1e6) return times; // a scene that long is no animation one could sample
-    for (int64_t k = 0; k <= static_cast<int64_t>(count); ++k)
-        times.push_back(static_cast<float>(first + k / double(rate)));
-    if (times.back() < last - 1e-5f) times.push_back(last);
+    for (int64_t k = 0; k <= static_cast<int64_t>(count); ++k) {
+        const float t = static_cast<float>(first + k / static_cast<double>(rate));
+        if (times.empty() || t > times.back()) times.push_back(t);
+    }
+    if (times.back() < last) times.push_back(last);
     return times;
+}
+
+// glTF times may not be negative: a scene that starts before 0 is moved to start at 0, and
+// the animation's extras say by how much.
+float TimeShift(const std::vector<float>& times) {
+    return times.front() < 0.0f ? -times.front() : 0.0f;
 }
 
 void Sample(NodeSamples& s) {
@@ -79,12 +88,18 @@ void ExportAnimation(GltfExport& out) {
     nlohmann::json animation = {
         {"name", "Scene"}, {"samplers", nlohmann::json::array()}, {"channels", nlohmann::json::array()}};
     int input = -1;
+    const float shift = TimeShift(times);
+    if (shift > 0.0f) animation["extras"] = {{"sceneTimeShift", shift}};
     for (const NodeSamples& s : nodes) {
         const bool all = out.options.bake; // every node and channel, moving or not
         const bool t = all || Changes(s.translation, 3), r = all || Changes(s.rotation, 4);
         const bool sc = all || Changes(s.scale, 3);
         if (!t && !r && !sc) continue;
-        if (input < 0) input = out.doc.AddFloats(times, "SCALAR", 0, true);
+        if (input < 0) {
+            std::vector<float> shifted = times;
+            for (float& t : shifted) t += shift;
+            input = out.doc.AddFloats(shifted, "SCALAR", 0, true);
+        }
         if (t) AddChannel(out, animation, input, s.node, "translation", s.translation, "VEC3");
         if (r) AddChannel(out, animation, input, s.node, "rotation", s.rotation, "VEC4");
         if (sc) AddChannel(out, animation, input, s.node, "scale", s.scale, "VEC3");

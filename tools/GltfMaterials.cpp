@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "GltfExport.h"
 #include "TextEncoding.h"
@@ -67,12 +68,14 @@ int ExportImage(GltfExport& out, const std::string& mapName, IDirect3DTexture8* 
 
     std::string file = source;
     const char* mime = source.empty() ? nullptr : MimeType(source);
-    TemporaryFolder temporary("kzvtool-export");
+    std::optional<TemporaryFolder> temporary; // the converted image of a .glb, until it is read
     if (!mime) {
         if (!texture) return -1;
         const std::filesystem::path output(out.options.output);
         const std::string name = output.stem().string() + "_image" + std::to_string(cache.size()) + ".png";
-        file = out.options.binary ? JoinPath(temporary.Path(), name) : (output.parent_path() / name).string();
+        if (out.options.binary) temporary.emplace("kzvtool-export");
+        file =
+            out.options.binary ? JoinPath(temporary->Path(), name) : (output.parent_path() / name).string();
         IDirect3DSurface8* surface = nullptr;
         if (FAILED(texture->GetSurfaceLevel(0, &surface)) || !surface) return -1;
         const HRESULT saved = D3DXSaveSurfaceToFile(file.c_str(), D3DXIFF_PNG, surface, nullptr, nullptr);

@@ -9,6 +9,9 @@ validator="$src/build/node/node_modules/gltf-validator"
 
 scenes=("$src"/data/samples/*.kzv)
 while IFS= read -r -d '' f; do scenes+=("$f"); done < <(find "$src/data/real" -name '*.kzv' -not -path '*/invalid/*' -print0 | sort -z)
+# A scene that starts before 0 (glTF times may not be negative).
+sed 's/SCENE_FIRSTFRAME 0/SCENE_FIRSTFRAME -30/' "$src/data/samples/skinned.kzv" >early.kzv
+scenes+=("$PWD/early.kzv")
 
 # The times to compare at: the first frame, the one after it, the middle and the last frame.
 frame_times() { # report.json

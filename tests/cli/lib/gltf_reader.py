@@ -93,7 +93,9 @@ class Asset:
             for c in node.get("children", []):
                 self.parent[c] = i
         self.channels = {}
+        self.shift = 0.0  # asset time = scene time + shift
         for anim in self.doc.get("animations", []):
+            self.shift = anim.get("extras", {}).get("sceneTimeShift", 0.0)
             for ch in anim["channels"]:
                 s = anim["samplers"][ch["sampler"]]
                 times = [v[0] for v in accessor(self.doc, self.binary, s["input"])]
@@ -101,6 +103,7 @@ class Asset:
                 self.channels[(ch["target"]["node"], ch["target"]["path"])] = (times, values)
 
     def local(self, index, t):
+        t += self.shift
         node = self.nodes[index]
         if "matrix" in node:
             return node["matrix"]
