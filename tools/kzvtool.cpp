@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ConvertCommand.h"
+#include "ExportCommand.h"
 #include "InfoCommand.h"
 
 namespace {
@@ -32,6 +33,10 @@ constexpr const char* UsageText =
     "  (default: the number of cores). One line per file: IN -> OUT (N bytes, T s), or the\n"
     "  error. Exit code 0 when every file was converted, 1 when any failed, 2 for a wrong\n"
     "  command line.\n"
+    "Usage: kzvtool export [--binary] [--fps N] [--bake] -o OUT.gltf|OUT.glb FILE\n"
+    "  Writes the scene as a glTF 2.0 asset (.gltf with a .bin beside it, or one .glb with\n"
+    "  its images inside); motion sampled at the scene's frame rate or N per second, --bake\n"
+    "  writes every node's channels. Exit code 0 written, 1 load or write failed, 2 usage.\n"
     "Not built yet (exit code 3): kzvtool render\n";
 
 int Usage(const std::string& problem) {
@@ -61,6 +66,11 @@ int main(int argc, char** argv) {
         const int code = RunConvert({args.begin() + 1, args.end()}, error);
         if (code == 2) return Usage(error);
         return code;
+    }
+    if (command == "export") {
+        std::string error;
+        const int code = RunExport({args.begin() + 1, args.end()}, error);
+        return code == 2 ? Usage(error) : code;
     }
     if (command == "render") {
         std::fprintf(stderr, "kzvtool: %s is not built yet\n", command.c_str());
