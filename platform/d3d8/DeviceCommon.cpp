@@ -614,8 +614,10 @@ HRESULT DeviceCommon::DoGetFrontBuffer(IDirect3DSurface8* destSurface) {
     SurfaceCommon* dest = AsSurface(destSurface);
     if (!dest) return D3DERR_INVALIDCALL;
     ImageMemory& image = dest->Image();
-    if (image.Format() != D3DFMT_A8R8G8B8 || image.Width() != displayMode_.Width ||
-        image.Height() != displayMode_.Height || image.IsLocked())
+    const UINT width = std::max(displayMode_.Width, present_.BackBufferWidth);
+    const UINT height = std::max(displayMode_.Height, present_.BackBufferHeight);
+    if (image.Format() != D3DFMT_A8R8G8B8 || image.Width() != width || image.Height() != height ||
+        image.IsLocked())
         return D3DERR_INVALIDCALL;
     if (lostPolls_ > 0) return D3DERR_DEVICELOST;
     return CopyFrontBuffer(*dest);
@@ -1024,7 +1026,9 @@ HRESULT DeviceCommon::DoDrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     if (vertexEnd > buffer->Memory().Length()) return D3DERR_INVALIDCALL;
     if (buffer->Memory().IsLocked() || indices->Memory().IsLocked()) return D3DERR_INVALIDCALL;
     const BYTE* first = indices->Memory().Bytes() + static_cast<size_t>(startIndex) * indexSize;
-    if (!IndicesInRange(first, indices->Format(), indexCount, minIndex, numVertices))
+    UINT low = 0, high = 0;
+    indices->IndexBounds(startIndex, indexCount, &low, &high);
+    if (low < minIndex || static_cast<uint64_t>(high) >= static_cast<uint64_t>(minIndex) + numVertices)
         return D3DERR_INVALIDCALL;
     DrawRequest request{};
     request.type = type;

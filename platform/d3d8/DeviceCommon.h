@@ -225,8 +225,10 @@ protected:
     virtual HRESULT DrawGeometry(const DrawRequest& request) { return D3D_OK; }
     // Shows the back buffer; by default copies it into the memory front buffer.
     virtual HRESULT PresentFrame();
-    // Fills an A8R8G8B8 surface of the display mode's size with the shown image; by default from
-    // the memory front buffer, placed at the top left (the rest black).
+    // Fills an A8R8G8B8 surface of the front buffer's size with the shown image; by default from
+    // the memory front buffer, placed at the top left (the rest black). The front buffer is the
+    // display mode's size, or larger where an off-screen frame is larger than the display, so a
+    // shown frame is never cut.
     virtual HRESULT CopyFrontBuffer(SurfaceCommon& dest);
     // Receives every traced call when tracing is on.
     virtual void OnCall(const DeviceCall& call) {}

@@ -85,7 +85,6 @@ void GlPipeline::Destroy() {
 void GlPipeline::Invalidate() {
     cache_.ResetUploads();
     current_ = nullptr;
-    paletteUploaded_ = ~0ull;
 }
 
 void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
@@ -236,11 +235,23 @@ void GlPipeline::UploadTransform(const GlPipelineInputs& in, GlProgram& p) {
 }
 
 void GlPipeline::UploadPalette(const GlPipelineInputs& in) {
-    if (paletteUploaded_ == in.paletteSerial) return;
-    for (int i = 0; i < kGlMaxBlendMatrices; ++i) palette_[i] = Multiply(in.worldMatrices[i], *in.view);
+    std::bitset<kGlMaxBlendMatrices>& dirty = *in.paletteDirty;
+    if (dirty.none()) return;
+    // Only the matrices this draw can reach: the blend count, or the highest vertex index.
+    UINT reach = key_.indexedBlend ? in.indexedPaletteReach : key_.blendMatrices;
+    if (reach > kGlMaxBlendMatrices) reach = kGlMaxBlendMatrices;
+    int low = -1, high = -1;
+    for (UINT i = 0; i < reach; ++i) {
+        if (!dirty.test(i)) continue;
+        palette_[i] = Multiply(in.worldMatrices[i], *in.view);
+        dirty.reset(i);
+        if (low < 0) low = static_cast<int>(i);
+        high = static_cast<int>(i);
+    }
+    if (low < 0) return;
     glBindBuffer(GL_UNIFORM_BUFFER, paletteBuffer_);
-    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof palette_, palette_);
-    paletteUploaded_ = in.paletteSerial;
+    glBufferSubData(GL_UNIFORM_BUFFER, static_cast<GLintptr>(low * sizeof(D3DMATRIX)),
+                    static_cast<GLsizeiptr>((high - low + 1) * sizeof(D3DMATRIX)), &palette_[low]);
 }
 
 void GlPipeline::UploadLights(const GlPipelineInputs& in, GlProgram& p) {

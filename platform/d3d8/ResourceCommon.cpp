@@ -280,3 +280,37 @@ void FillImageRect(ImageMemory& image, const RECT& rect, D3DCOLOR color) {
     }
     image.Touch();
 }
+
+void CommonIndexBuffer::IndexBounds(UINT start, UINT count, UINT* low, UINT* high) {
+    if (boundsGeneration_ != memory_.Generation()) {
+        bounds_.clear();
+        boundsGeneration_ = memory_.Generation();
+    }
+    for (const Bounds& b : bounds_)
+        if (b.start == start && b.count == count) {
+            *low = b.low;
+            *high = b.high;
+            return;
+        }
+    Bounds b{start, count, ~0u, 0};
+    const BYTE* at = memory_.Bytes() + static_cast<size_t>(start) * IndexSize();
+    for (UINT i = 0; i < count; ++i) {
+        UINT index;
+        if (format_ == D3DFMT_INDEX32) {
+            uint32_t v;
+            std::memcpy(&v, at + 4 * static_cast<size_t>(i), 4);
+            index = v;
+        } else {
+            uint16_t v;
+            std::memcpy(&v, at + 2 * static_cast<size_t>(i), 2);
+            index = v;
+        }
+        b.low = std::min(b.low, index);
+        b.high = std::max(b.high, index);
+    }
+    // Buffers whose ranges keep changing do not grow the list without end.
+    if (bounds_.size() >= 256) bounds_.clear();
+    bounds_.push_back(b);
+    *low = b.low;
+    *high = b.high;
+}

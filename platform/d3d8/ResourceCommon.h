@@ -256,11 +256,21 @@ public:
     D3DFORMAT Format() const { return format_; }
     UINT IndexSize() const { return format_ == D3DFMT_INDEX32 ? 4 : 2; }
     DWORD Usage() const { return usage_; }
+    // The lowest and highest of `count` indices from index `start` (within the buffer). Worked
+    // out once per contents for each range asked, so a mesh drawing the same subsets every frame
+    // is checked without reading its indices again.
+    void IndexBounds(UINT start, UINT count, UINT* low, UINT* high);
 
 private:
+    struct Bounds {
+        UINT start, count, low, high;
+    };
+
     BufferMemory memory_;
     DWORD usage_;
     D3DFORMAT format_;
+    std::vector<Bounds> bounds_;
+    uint64_t boundsGeneration_ = ~0ull;
 };
 
 // Interface pointers of our own resources back to their classes; null for anything else.
