@@ -2,6 +2,7 @@
 
 #include "GlTestDevice.h"
 
+#include "platform/d3d8/GlDevice.h"
 #include "platform/d3d8/GlPipeline.h"
 
 #include <algorithm>
@@ -183,6 +184,38 @@ TEST(GlPipelineKeyTest, UnusedStagesAndLightsDoNotSplitPrograms) {
     ASSERT_TRUE(DecodeFvf(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, &layout));
     GlPipeline::BuildKey(in, &b);
     EXPECT_EQ(b.lighting, 0);
+}
+
+} // namespace
+
+namespace {
+
+class GlProgramCacheTest : public GlDeviceTest {};
+
+TEST_F(GlProgramCacheTest, ProgramsAreBuiltOncePerStateAndOutliveResets) {
+    auto* gl = dynamic_cast<GlDevice*>(Device());
+    ASSERT_NE(gl, nullptr);
+    auto drawFrame = [&] {
+        Begin();
+        DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
+        End();
+    };
+    drawFrame(); // a warm-up frame builds what the state needs
+    const size_t built = gl->ProgramCount();
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built) << "the same state builds nothing new";
+    D3DPRESENT_PARAMETERS p = PresentParameters();
+    ASSERT_EQ(Device()->Reset(&p), D3D_OK);
+    Device()->SetRenderState(D3DRS_LIGHTING, FALSE);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built) << "a reset keeps the programs";
+    Device()->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    Device()->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built + 1) << "a new state shape builds one program";
+    Device()->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built + 1);
 }
 
 } // namespace
