@@ -198,6 +198,7 @@ HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
     in.activeLights = activeLights_;
     in.activeLightCount = activeLightCount_;
     in.layout = &layout_;
+    in.points = r.type == D3DPT_POINTLIST || s.renderStates[D3DRS_FILLMODE] == D3DFILL_POINT;
     in.viewport = s.viewport;
     in.maxPointSize = maxPointSize_;
     for (int g = 0; g < kGlGroupCount; ++g) in.serial[g] = serial_[g];

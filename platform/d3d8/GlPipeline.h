@@ -26,6 +26,7 @@ struct GlPipelineInputs {
     int activeLightCount;
     bool textureBound[D3DTSS_MAXSTAGES];
     const FvfLayout* layout;
+    bool points; // a point list, or triangles and lines drawn with point fill
     D3DVIEWPORT8 viewport;
     float maxPointSize;
     uint64_t serial[kGlGroupCount];

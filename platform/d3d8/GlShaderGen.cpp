@@ -467,7 +467,7 @@ std::string GenerateVertexShader(const GlShaderKey& key) {
     for (int i = 0; i < kGlMaxStages; ++i)
         if (StageSamples(key, i)) EmitTexCoord(key, i, s);
     EmitVertexFog(key, s);
-    EmitPointSize(key, s);
+    if (key.points) EmitPointSize(key, s);
     s += "}\n";
     return s;
 }

@@ -45,6 +45,8 @@ struct GlShaderKey {
     // Fog: mode (D3DFOG_*), computed per vertex or per pixel; range fog; taken from the
     // specular alpha of pre-transformed vertices.
     uint8_t fogMode, fogPerPixel, fogRange, fogFromSpecular;
+    // Points are drawn (a point list or point fill): only then is a point size worked out.
+    uint8_t points;
     uint8_t pointScale;
     uint8_t flatShade;
     // Pixel stage.
