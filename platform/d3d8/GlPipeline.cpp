@@ -216,9 +216,18 @@ void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
 }
 
 bool GlPipeline::Prepare(const GlPipelineInputs& in) {
-    BuildKey(in, &key_);
-    GlProgram* program = cache_.Get(key_);
-    if (!program) return false;
+    GlShaderKey key;
+    BuildKey(in, &key);
+    // Most draws keep the shape of the one before: then the program is the same, unlooked-up.
+    GlProgram* program = current_;
+    if (!program || !(key == key_)) {
+        key_ = key;
+        program = cache_.Get(key_);
+    }
+    if (!program) {
+        current_ = nullptr; // the next draw looks up again
+        return false;
+    }
     if (program != current_) {
         glUseProgram(program->id);
         current_ = program;

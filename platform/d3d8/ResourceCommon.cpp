@@ -286,31 +286,29 @@ void CommonIndexBuffer::IndexBounds(UINT start, UINT count, UINT* low, UINT* hig
         bounds_.clear();
         boundsGeneration_ = memory_.Generation();
     }
-    for (const Bounds& b : bounds_)
-        if (b.start == start && b.count == count) {
-            *low = b.low;
-            *high = b.high;
-            return;
+    const uint64_t range = (static_cast<uint64_t>(start) << 32) | count;
+    auto found = bounds_.find(range);
+    if (found == bounds_.end()) {
+        Bounds b{~0u, 0};
+        const BYTE* at = memory_.Bytes() + static_cast<size_t>(start) * IndexSize();
+        for (UINT i = 0; i < count; ++i) {
+            UINT index;
+            if (format_ == D3DFMT_INDEX32) {
+                uint32_t v;
+                std::memcpy(&v, at + 4 * static_cast<size_t>(i), 4);
+                index = v;
+            } else {
+                uint16_t v;
+                std::memcpy(&v, at + 2 * static_cast<size_t>(i), 2);
+                index = v;
+            }
+            b.low = std::min(b.low, index);
+            b.high = std::max(b.high, index);
         }
-    Bounds b{start, count, ~0u, 0};
-    const BYTE* at = memory_.Bytes() + static_cast<size_t>(start) * IndexSize();
-    for (UINT i = 0; i < count; ++i) {
-        UINT index;
-        if (format_ == D3DFMT_INDEX32) {
-            uint32_t v;
-            std::memcpy(&v, at + 4 * static_cast<size_t>(i), 4);
-            index = v;
-        } else {
-            uint16_t v;
-            std::memcpy(&v, at + 2 * static_cast<size_t>(i), 2);
-            index = v;
-        }
-        b.low = std::min(b.low, index);
-        b.high = std::max(b.high, index);
+        // A buffer drawn in ever new ranges does not keep them all.
+        if (bounds_.size() >= 65536) bounds_.clear();
+        found = bounds_.emplace(range, b).first;
     }
-    // Buffers whose ranges keep changing do not grow the list without end.
-    if (bounds_.size() >= 256) bounds_.clear();
-    bounds_.push_back(b);
-    *low = b.low;
-    *high = b.high;
+    *low = found->second.low;
+    *high = found->second.high;
 }

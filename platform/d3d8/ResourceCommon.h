@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class DeviceCommon;
@@ -263,13 +264,13 @@ public:
 
 private:
     struct Bounds {
-        UINT start, count, low, high;
+        UINT low, high;
     };
 
     BufferMemory memory_;
     DWORD usage_;
     D3DFORMAT format_;
-    std::vector<Bounds> bounds_;
+    std::unordered_map<uint64_t, Bounds> bounds_; // by start << 32 | count
     uint64_t boundsGeneration_ = ~0ull;
 };
 
