@@ -33,7 +33,7 @@ namespace {
 class FrameFixture {
 public:
     explicit FrameFixture(const std::string& path) {
-        SetLogDirectory(std::filesystem::temp_directory_path().string());
+        SetLogDirectory(bench::RunFolder().Path());
         GraphicsOptions options;
         options.width = 640;
         options.height = 480;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <unistd.h>
 
 namespace bench {
 namespace {
@@ -94,17 +91,20 @@ std::string GenerateScene() {
     return s;
 }
 
+const TemporaryFolder& RunFolder() {
+    static const TemporaryFolder folder("kzvbench");
+    return folder;
+}
+
 // The scene file, written once per run.
 const std::string& ScenePath() {
     static const std::string path = [] {
         const std::string text = GenerateScene();
-        const auto file =
-            std::filesystem::temp_directory_path() / ("kzvbench" + std::to_string(getpid()) + ".kzv");
+        const std::string file = RunFolder().Path() + "/scene.kzv";
         std::FILE* out = std::fopen(file.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
-        std::atexit([] { std::filesystem::remove(ScenePath()); });
-        return file.string();
+        return file;
     }();
     return path;
 }

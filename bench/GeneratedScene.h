@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/TemporaryFolder.h"
+
 namespace bench {
 
 constexpr int kMeshes = 8;
@@ -16,7 +18,9 @@ constexpr float kMeshSpacing = 150.0f;           // mesh m lies at x = m * kMesh
 
 // The scene text.
 std::string GenerateScene();
-// The file holding it, written on first use and removed at exit.
+// The run's own folder (removed at exit) for the log and the scene file.
+const TemporaryFolder& RunFolder();
+// The file holding the scene, written into the run's folder on first use.
 const std::string& ScenePath();
 
 } // namespace bench
