@@ -19,6 +19,7 @@ class DXC_PrintfContainer;
 class DXC_VertexShader;
 class DXC_MultiVertexShader;
 struct ID3DXMesh;
+struct D3DXATTRIBUTERANGE;
 struct D3DXIMAGE_INFO;
 
 // The one graphics object: the Direct3D interface and device, display mode and present
@@ -199,6 +200,13 @@ public:
     // Draws faceCount faces of a D3DX mesh from faceStart as an indexed triangle list (the
     // range of one attribute); 0 and nothing drawn for no faces.
     int32_t DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t faceCount, int32_t hardware);
+    // The same for one entry of the mesh's attribute table: its faces over its own vertex range,
+    // so the device need not look at vertices outside it.
+    int32_t DrawIndexedSubset(ID3DXMesh* mesh, const D3DXATTRIBUTERANGE& range, int32_t hardware);
+    // Draws one subset through the D3DX mesh, which sets its vertex format, stream and indices on
+    // the device itself; the cached format, stream and indices then follow what the device has.
+    // Fatal "DrawSubset failed: %s".
+    void DrawSubset(ID3DXMesh* mesh, DWORD attribId);
     void SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride, const char* message);
     void SetIndices(IDirect3DIndexBuffer8* indices, const char* message);
     // Fixed-function vertex format or shader handle, sent when it changes.
@@ -317,6 +325,8 @@ private:
     void ReleaseDefaultPoolResources();
     void SendBlendStates(int32_t mode, int32_t alpha);
     void ApplySamplerDefaults();
+    void BindMeshBuffers(ID3DXMesh* mesh, int32_t hardware);
+    void ReadBackStreamCache();
     void ReadClientRect(RECT* rect) const;
 
     // Releases a Direct3D object when its owner goes.

@@ -96,8 +96,7 @@ void DXC_Gfx::SelectVertexProcessing(DWORD fvf) {
     SetVertexFormat(fvf);
 }
 
-int32_t DXC_Gfx::DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t faceCount, int32_t hardware) {
-    if (!mesh || faceCount <= 0) return 0;
+void DXC_Gfx::BindMeshBuffers(ID3DXMesh* mesh, int32_t hardware) {
     SetSoftwareVertexProcessing(hardware ? 0 : 1);
     IDirect3DVertexBuffer8* vertices = nullptr;
     IDirect3DIndexBuffer8* indices = nullptr;
@@ -120,8 +119,53 @@ int32_t DXC_Gfx::DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t f
     SetIndices(indices, "SetIndices failed: %s");
     SetStreamSource(0, vertices, mesh->GetNumBytesPerVertex(), "SetStreamSource failed: %s");
     SelectVertexProcessing(mesh->GetFVF());
+}
+
+int32_t DXC_Gfx::DrawIndexedSubset(ID3DXMesh* mesh, int32_t faceStart, int32_t faceCount, int32_t hardware) {
+    if (!mesh || faceCount <= 0) return 0;
+    BindMeshBuffers(mesh, hardware);
     result = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, mesh->GetNumVertices(),
                                           static_cast<UINT>(3 * faceStart), static_cast<UINT>(faceCount));
     if (FAILED(result)) Error("DrawIndexedPrimitive failed: %s", ErrorText(result));
     return 1;
+}
+
+int32_t DXC_Gfx::DrawIndexedSubset(ID3DXMesh* mesh, const D3DXATTRIBUTERANGE& range, int32_t hardware) {
+    if (!mesh || range.FaceCount == 0 || range.VertexCount == 0) return 0;
+    BindMeshBuffers(mesh, hardware);
+    result = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, range.VertexStart, range.VertexCount,
+                                          3 * range.FaceStart, range.FaceCount);
+    if (FAILED(result)) Error("DrawIndexedPrimitive failed: %s", ErrorText(result));
+    return 1;
+}
+
+void DXC_Gfx::DrawSubset(ID3DXMesh* mesh, DWORD attribId) {
+    if (!mesh) return;
+    result = mesh->DrawSubset(attribId);
+    // Whatever the mesh got to set before a failure is on the device now.
+    ReadBackStreamCache();
+    if (FAILED(result)) Error("DrawSubset failed: %s", ErrorText(result));
+}
+
+void DXC_Gfx::ReadBackStreamCache() {
+    DWORD handle = 0;
+    if (SUCCEEDED(device->GetVertexShader(&handle))) {
+        // A flexible vertex format never has the reserved bit that marks shader handles.
+        const bool shader = (handle & D3DFVF_RESERVED0) != 0;
+        currentFormat = shader ? 0xFFFFFFFFu : handle;
+        currentShader = shader ? handle : 0;
+    }
+    IDirect3DVertexBuffer8* stream = nullptr;
+    UINT stride = 0;
+    if (SUCCEEDED(device->GetStreamSource(0, &stream, &stride))) {
+        streamBuffer[0] = stream; // the cache only names the buffer; the device holds it
+        streamStride[0] = stride;
+        if (stream) stream->Release();
+    }
+    IDirect3DIndexBuffer8* indices = nullptr;
+    UINT base = 0;
+    if (SUCCEEDED(device->GetIndices(&indices, &base))) {
+        indexBuffer = indices;
+        if (indices) indices->Release();
+    }
 }

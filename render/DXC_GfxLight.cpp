@@ -1,6 +1,7 @@
 // Lights and screenshots.
 #include "render/DXC_Gfx.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/d3d8/ErrorText.h"
@@ -52,12 +53,15 @@ void DXC_Gfx::ScreenShot(const char* prefix, int32_t imageFormat, const RECT* re
     char file[512];
     std::snprintf(file, sizeof file, "%s%i%s", prefix ? prefix : "", screenShotCounter, ".bmp");
     ++screenShotCounter;
-    // The front buffer comes as a surface of the display mode's size with the shown frame at its
-    // top left; without a rectangle the file holds the frame at its own size.
+    // The front buffer comes as a surface of the display mode's size (larger where the frame is
+    // larger, as a big headless frame is) with the shown frame at its top left; without a
+    // rectangle the file holds the frame at its own size.
     D3DDISPLAYMODE mode = displayMode;
     device->GetDisplayMode(&mode);
+    const D3DSURFACE_DESC& back = backBuffer->GetDesc();
+    const UINT width = std::max(mode.Width, back.Width), height = std::max(mode.Height, back.Height);
     IDirect3DSurface8* surface = nullptr;
-    result = device->CreateImageSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8, &surface);
+    result = device->CreateImageSurface(width, height, D3DFMT_A8R8G8B8, &surface);
     if (FAILED(result))
         Error("CreateImageSurface in ScreenShot failed: %s (file:%s)", ErrorText(result), file);
     result = device->GetFrontBuffer(surface);
@@ -65,9 +69,8 @@ void DXC_Gfx::ScreenShot(const char* prefix, int32_t imageFormat, const RECT* re
         surface->Release();
         Error("GetFrontBuffer in ScreenShot failed: %s (file:%s)", ErrorText(result), file);
     }
-    RECT frame{0, 0, static_cast<LONG>(mode.Width), static_cast<LONG>(mode.Height)};
-    const D3DSURFACE_DESC& back = backBuffer->GetDesc();
-    if (back.Width > 0 && back.Width <= mode.Width && back.Height > 0 && back.Height <= mode.Height)
+    RECT frame{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+    if (back.Width > 0 && back.Height > 0)
         frame = RECT{0, 0, static_cast<LONG>(back.Width), static_cast<LONG>(back.Height)};
     result = D3DXSaveSurfaceToFile(file, static_cast<D3DXIMAGE_FILEFORMAT>(imageFormat), surface, nullptr,
                                    rect ? rect : &frame);

@@ -50,47 +50,13 @@ bool IsBufferRequestValid(UINT length, DWORD usage, D3DPOOL pool) {
 } // namespace
 
 const char* DeviceCallName(DeviceCallKind kind) {
-    static const char* const names[] = {"TestCooperativeLevel",
-                                        "ResourceManagerDiscardBytes",
-                                        "Reset",
-                                        "Present",
-                                        "CreateTexture",
-                                        "CreateVertexBuffer",
-                                        "CreateIndexBuffer",
-                                        "CreateImageSurface",
-                                        "CopyRects",
-                                        "UpdateTexture",
-                                        "GetFrontBuffer",
-                                        "SetRenderTarget",
-                                        "BeginScene",
-                                        "EndScene",
-                                        "Clear",
-                                        "SetTransform",
-                                        "MultiplyTransform",
-                                        "SetViewport",
-                                        "SetMaterial",
-                                        "SetLight",
-                                        "LightEnable",
-                                        "SetRenderState",
-                                        "SetTexture",
-                                        "SetTextureStageState",
-                                        "DrawPrimitive",
-                                        "DrawIndexedPrimitive",
-                                        "DrawPrimitiveUP",
-                                        "DrawIndexedPrimitiveUP",
-                                        "CreateVertexShader",
-                                        "SetVertexShader",
-                                        "DeleteVertexShader",
-                                        "SetVertexShaderConstant",
-                                        "SetStreamSource",
-                                        "SetIndices",
-                                        "CreatePixelShader",
-                                        "SetPixelShader",
-                                        "DeletePixelShader",
-                                        "SetPixelShaderConstant"};
-    static_assert(sizeof names / sizeof names[0] ==
-                  static_cast<size_t>(DeviceCallKind::SetPixelShaderConstant) + 1);
-    return names[static_cast<size_t>(kind)];
+    static const char* const names[] = {
+#define DEVICE_CALL(Name, ...) #Name,
+#include "platform/d3d8/DeviceCalls.inc"
+    };
+    static_assert(sizeof names / sizeof names[0] == kDeviceCallKindCount);
+    const auto index = static_cast<size_t>(kind);
+    return index < sizeof names / sizeof names[0] ? names[index] : "?";
 }
 
 UINT VerticesForPrimitives(D3DPRIMITIVETYPE type, UINT count) {
@@ -292,17 +258,13 @@ HRESULT DeviceCommon::CopyFrontBuffer(SurfaceCommon& dest) {
 // ---------------------------------------------------------------------------------------------
 // Device, presentation
 // ---------------------------------------------------------------------------------------------
-HRESULT DeviceCommon::TestCooperativeLevel() {
+HRESULT DeviceCommon::DoTestCooperativeLevel() {
     HRESULT hr = D3D_OK;
     if (lostPolls_ > 0) {
         --lostPolls_;
         hr = D3DERR_DEVICELOST;
     } else if (needsReset_) {
         hr = D3DERR_DEVICENOTRESET;
-    }
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::TestCooperativeLevel, hr);
-        Trace(call);
     }
     return hr;
 }
@@ -311,12 +273,7 @@ UINT DeviceCommon::GetAvailableTextureMem() {
     return 256u << 20;
 }
 
-HRESULT DeviceCommon::ResourceManagerDiscardBytes(DWORD bytes) {
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::ResourceManagerDiscardBytes, D3D_OK);
-        call.args[0] = bytes;
-        Trace(call);
-    }
+HRESULT DeviceCommon::DoResourceManagerDiscardBytes(DWORD) {
     return D3D_OK;
 }
 
@@ -364,23 +321,8 @@ HRESULT DeviceCommon::DoReset(D3DPRESENT_PARAMETERS* parameters) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::Reset(D3DPRESENT_PARAMETERS* parameters) {
-    const HRESULT hr = DoReset(parameters);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::Reset, hr);
-        if (parameters) {
-            call.args[0] = parameters->BackBufferWidth;
-            call.args[1] = parameters->BackBufferHeight;
-            call.args[2] = parameters->BackBufferFormat;
-            call.args[3] = static_cast<DWORD>(parameters->Windowed);
-        }
-        Trace(call);
-    }
-    return hr;
-}
-
-HRESULT DeviceCommon::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
-                              const void* dirtyRegion) {
+HRESULT DeviceCommon::DoPresent(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                                const void* dirtyRegion) {
     HRESULT hr;
     if (lostPolls_ > 0 || needsReset_)
         hr = D3DERR_DEVICELOST;
@@ -388,10 +330,6 @@ HRESULT DeviceCommon::Present(const RECT* sourceRect, const RECT* destRect, HWND
         hr = D3DERR_INVALIDCALL;
     else
         hr = PresentFrame();
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::Present, hr);
-        Trace(call);
-    }
     return hr;
 }
 
@@ -441,23 +379,6 @@ HRESULT DeviceCommon::DoCreateTexture(UINT width, UINT height, UINT levels, DWOR
     return *texture ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
-HRESULT DeviceCommon::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                                    D3DPOOL pool, IDirect3DTexture8** texture) {
-    const HRESULT hr = DoCreateTexture(width, height, levels, usage, format, pool, texture);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreateTexture, hr);
-        call.args[0] = width;
-        call.args[1] = height;
-        call.args[2] = levels;
-        call.args[3] = usage;
-        call.args[4] = format;
-        call.args[5] = pool;
-        call.object = texture ? *texture : nullptr;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                            IDirect3DVertexBuffer8** out) {
     if (!out) return D3DERR_INVALIDCALL;
@@ -471,21 +392,6 @@ HRESULT DeviceCommon::DoCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, 
     return *out ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
-HRESULT DeviceCommon::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                         IDirect3DVertexBuffer8** vertexBuffer) {
-    const HRESULT hr = DoCreateVertexBuffer(length, usage, fvf, pool, vertexBuffer);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreateVertexBuffer, hr);
-        call.args[0] = length;
-        call.args[1] = usage;
-        call.args[2] = fvf;
-        call.args[3] = pool;
-        call.object = vertexBuffer ? *vertexBuffer : nullptr;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                           IDirect3DIndexBuffer8** out) {
     if (!out) return D3DERR_INVALIDCALL;
@@ -496,21 +402,6 @@ HRESULT DeviceCommon::DoCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT fo
     return *out ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
-HRESULT DeviceCommon::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                        IDirect3DIndexBuffer8** indexBuffer) {
-    const HRESULT hr = DoCreateIndexBuffer(length, usage, format, pool, indexBuffer);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreateIndexBuffer, hr);
-        call.args[0] = length;
-        call.args[1] = usage;
-        call.args[2] = format;
-        call.args[3] = pool;
-        call.object = indexBuffer ? *indexBuffer : nullptr;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoCreateImageSurface(UINT width, UINT height, D3DFORMAT format,
                                            IDirect3DSurface8** surface) {
     if (!surface) return D3DERR_INVALIDCALL;
@@ -519,20 +410,6 @@ HRESULT DeviceCommon::DoCreateImageSurface(UINT width, UINT height, D3DFORMAT fo
         return D3DERR_INVALIDCALL;
     *surface = NewImageSurface(width, height, format);
     return *surface ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
-}
-
-HRESULT DeviceCommon::CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
-                                         IDirect3DSurface8** surface) {
-    const HRESULT hr = DoCreateImageSurface(width, height, format, surface);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreateImageSurface, hr);
-        call.args[0] = width;
-        call.args[1] = height;
-        call.args[2] = format;
-        call.object = surface ? *surface : nullptr;
-        Trace(call);
-    }
-    return hr;
 }
 
 HRESULT DeviceCommon::DoCopyRects(IDirect3DSurface8* sourceSurface, const RECT* rects, UINT count,
@@ -565,19 +442,6 @@ HRESULT DeviceCommon::DoCopyRects(IDirect3DSurface8* sourceSurface, const RECT* 
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::CopyRects(IDirect3DSurface8* sourceSurface, const RECT* sourceRects, UINT rectCount,
-                                IDirect3DSurface8* destinationSurface, const POINT* destPoints) {
-    const HRESULT hr = DoCopyRects(sourceSurface, sourceRects, rectCount, destinationSurface, destPoints);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CopyRects, hr);
-        call.args[0] = rectCount;
-        call.object = sourceSurface;
-        call.object2 = destinationSurface;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoUpdateTexture(IDirect3DBaseTexture8* sourceTexture,
                                       IDirect3DBaseTexture8* destTexture) {
     CommonTexture* source = AsTexture(sourceTexture);
@@ -598,37 +462,17 @@ HRESULT DeviceCommon::DoUpdateTexture(IDirect3DBaseTexture8* sourceTexture,
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::UpdateTexture(IDirect3DBaseTexture8* sourceTexture,
-                                    IDirect3DBaseTexture8* destTexture) {
-    const HRESULT hr = DoUpdateTexture(sourceTexture, destTexture);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::UpdateTexture, hr);
-        call.object = sourceTexture;
-        call.object2 = destTexture;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoGetFrontBuffer(IDirect3DSurface8* destSurface) {
     SurfaceCommon* dest = AsSurface(destSurface);
     if (!dest) return D3DERR_INVALIDCALL;
     ImageMemory& image = dest->Image();
-    if (image.Format() != D3DFMT_A8R8G8B8 || image.Width() != displayMode_.Width ||
-        image.Height() != displayMode_.Height || image.IsLocked())
+    const UINT width = std::max(displayMode_.Width, present_.BackBufferWidth);
+    const UINT height = std::max(displayMode_.Height, present_.BackBufferHeight);
+    if (image.Format() != D3DFMT_A8R8G8B8 || image.Width() != width || image.Height() != height ||
+        image.IsLocked())
         return D3DERR_INVALIDCALL;
     if (lostPolls_ > 0) return D3DERR_DEVICELOST;
     return CopyFrontBuffer(*dest);
-}
-
-HRESULT DeviceCommon::GetFrontBuffer(IDirect3DSurface8* destSurface) {
-    const HRESULT hr = DoGetFrontBuffer(destSurface);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::GetFrontBuffer, hr);
-        call.object = destSurface;
-        Trace(call);
-    }
-    return hr;
 }
 
 HRESULT DeviceCommon::DoSetRenderTarget(IDirect3DSurface8* renderTarget, IDirect3DSurface8* zStencil) {
@@ -647,17 +491,6 @@ HRESULT DeviceCommon::DoSetRenderTarget(IDirect3DSurface8* renderTarget, IDirect
     zStencil_ = depth;
     state_.viewport = {0, 0, target->Image().Width(), target->Image().Height(), 0.0f, 1.0f};
     return D3D_OK;
-}
-
-HRESULT DeviceCommon::SetRenderTarget(IDirect3DSurface8* renderTarget, IDirect3DSurface8* newZStencil) {
-    const HRESULT hr = DoSetRenderTarget(renderTarget, newZStencil);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetRenderTarget, hr);
-        call.object = renderTarget;
-        call.object2 = newZStencil;
-        Trace(call);
-    }
-    return hr;
 }
 
 HRESULT DeviceCommon::GetRenderTarget(IDirect3DSurface8** renderTarget) {
@@ -679,23 +512,15 @@ HRESULT DeviceCommon::GetDepthStencilSurface(IDirect3DSurface8** zStencilSurface
 // ---------------------------------------------------------------------------------------------
 // Frame
 // ---------------------------------------------------------------------------------------------
-HRESULT DeviceCommon::BeginScene() {
+HRESULT DeviceCommon::DoBeginScene() {
     const HRESULT hr = inScene_ ? D3DERR_INVALIDCALL : D3D_OK;
     if (SUCCEEDED(hr)) inScene_ = true;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::BeginScene, hr);
-        Trace(call);
-    }
     return hr;
 }
 
-HRESULT DeviceCommon::EndScene() {
+HRESULT DeviceCommon::DoEndScene() {
     const HRESULT hr = inScene_ ? D3D_OK : D3DERR_INVALIDCALL;
     inScene_ = false;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::EndScene, hr);
-        Trace(call);
-    }
     return hr;
 }
 
@@ -711,34 +536,13 @@ HRESULT DeviceCommon::DoClear(DWORD count, const D3DRECT* rects, DWORD flags, D3
     return ClearTargets(count, rects, flags, color, z, stencil);
 }
 
-HRESULT DeviceCommon::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                            DWORD stencil) {
-    const HRESULT hr = DoClear(count, rects, flags, color, z, stencil);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::Clear, hr);
-        call.args[0] = count;
-        call.args[1] = flags;
-        call.args[2] = color;
-        call.args[3] = stencil;
-        call.values[0] = z;
-        Trace(call);
-    }
-    return hr;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Fixed-function state
 // ---------------------------------------------------------------------------------------------
-HRESULT DeviceCommon::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+HRESULT DeviceCommon::DoSetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     D3DMATRIX* slot = state_.Transform(state);
     const HRESULT hr = slot && matrix ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) *slot = *matrix;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetTransform, hr);
-        call.args[0] = state;
-        if (matrix) call.matrix = *matrix;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -749,20 +553,14 @@ HRESULT DeviceCommon::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matri
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+HRESULT DeviceCommon::DoMultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     D3DMATRIX* slot = state_.Transform(state);
     const HRESULT hr = slot && matrix ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) *slot = Multiply(*matrix, *slot);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::MultiplyTransform, hr);
-        call.args[0] = state;
-        if (matrix) call.matrix = *matrix;
-        Trace(call);
-    }
     return hr;
 }
 
-HRESULT DeviceCommon::SetViewport(const D3DVIEWPORT8* viewport) {
+HRESULT DeviceCommon::DoSetViewport(const D3DVIEWPORT8* viewport) {
     HRESULT hr = D3DERR_INVALIDCALL;
     if (viewport && renderTarget_) {
         const ImageMemory& target = renderTarget_->Image();
@@ -777,11 +575,6 @@ HRESULT DeviceCommon::SetViewport(const D3DVIEWPORT8* viewport) {
             hr = D3D_OK;
         }
     }
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetViewport, hr);
-        if (viewport) call.viewport = *viewport;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -791,14 +584,9 @@ HRESULT DeviceCommon::GetViewport(D3DVIEWPORT8* viewport) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetMaterial(const D3DMATERIAL8* material) {
+HRESULT DeviceCommon::DoSetMaterial(const D3DMATERIAL8* material) {
     const HRESULT hr = material ? D3D_OK : D3DERR_INVALIDCALL;
     if (material) state_.material = *material;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetMaterial, hr);
-        if (material) call.material = *material;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -824,17 +612,6 @@ HRESULT DeviceCommon::DoSetLight(DWORD index, const D3DLIGHT8* light) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetLight(DWORD index, const D3DLIGHT8* light) {
-    const HRESULT hr = DoSetLight(index, light);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetLight, hr);
-        call.args[0] = index;
-        if (light) call.light = *light;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::GetLight(DWORD index, D3DLIGHT8* light) {
     auto it = state_.lights.find(index);
     if (!light || it == state_.lights.end()) return D3DERR_INVALIDCALL;
@@ -842,16 +619,10 @@ HRESULT DeviceCommon::GetLight(DWORD index, D3DLIGHT8* light) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::LightEnable(DWORD index, BOOL enable) {
+HRESULT DeviceCommon::DoLightEnable(DWORD index, BOOL enable) {
     auto it = state_.lights.find(index);
     if (it == state_.lights.end()) it = state_.lights.emplace(index, LightSlot{DefaultLight(), false}).first;
     it->second.enabled = enable != FALSE;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::LightEnable, D3D_OK);
-        call.args[0] = index;
-        call.args[1] = static_cast<DWORD>(enable);
-        Trace(call);
-    }
     return D3D_OK;
 }
 
@@ -862,15 +633,9 @@ HRESULT DeviceCommon::GetLightEnable(DWORD index, BOOL* enable) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+HRESULT DeviceCommon::DoSetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     const HRESULT hr = IsRenderState(state) ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) state_.renderStates[state] = value;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetRenderState, hr);
-        call.args[0] = state;
-        call.args[1] = value;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -901,33 +666,15 @@ HRESULT DeviceCommon::DoSetTexture(DWORD stage, IDirect3DBaseTexture8* texture) 
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
-    const HRESULT hr = DoSetTexture(stage, texture);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetTexture, hr);
-        call.args[0] = stage;
-        call.object = texture;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) {
     if (!value || stage >= D3DTSS_MAXSTAGES || !IsTextureStageState(type)) return D3DERR_INVALIDCALL;
     *value = state_.stageStates[stage][type];
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+HRESULT DeviceCommon::DoSetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     const HRESULT hr = stage < D3DTSS_MAXSTAGES && IsTextureStageState(type) ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) state_.stageStates[stage][type] = value;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetTextureStageState, hr);
-        call.args[0] = stage;
-        call.args[1] = type;
-        call.args[2] = value;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -968,19 +715,6 @@ HRESULT DeviceCommon::DoDrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, U
     request.vertexBuffer = buffer;
     request.firstVertex = startVertex;
     return DrawGeometry(request);
-}
-
-HRESULT DeviceCommon::DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount) {
-    const HRESULT hr = DoDrawPrimitive(primitiveType, startVertex, primitiveCount);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DrawPrimitive, hr);
-        call.args[0] = primitiveType;
-        call.args[1] = startVertex;
-        call.args[2] = primitiveCount;
-        call.object = state_.streams[0].buffer;
-        Trace(call);
-    }
-    return hr;
 }
 
 namespace {
@@ -1024,7 +758,9 @@ HRESULT DeviceCommon::DoDrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     if (vertexEnd > buffer->Memory().Length()) return D3DERR_INVALIDCALL;
     if (buffer->Memory().IsLocked() || indices->Memory().IsLocked()) return D3DERR_INVALIDCALL;
     const BYTE* first = indices->Memory().Bytes() + static_cast<size_t>(startIndex) * indexSize;
-    if (!IndicesInRange(first, indices->Format(), indexCount, minIndex, numVertices))
+    UINT low = 0, high = 0;
+    indices->IndexBounds(startIndex, indexCount, &low, &high);
+    if (low < minIndex || static_cast<uint64_t>(high) >= static_cast<uint64_t>(minIndex) + numVertices)
         return D3DERR_INVALIDCALL;
     DrawRequest request{};
     request.type = type;
@@ -1045,26 +781,8 @@ HRESULT DeviceCommon::DoDrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInde
     return DrawGeometry(request);
 }
 
-HRESULT DeviceCommon::DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, UINT minIndex, UINT numVertices,
-                                           UINT startIndex, UINT primitiveCount) {
-    const HRESULT hr =
-        DoDrawIndexedPrimitive(primitiveType, minIndex, numVertices, startIndex, primitiveCount);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DrawIndexedPrimitive, hr);
-        call.args[0] = primitiveType;
-        call.args[1] = minIndex;
-        call.args[2] = numVertices;
-        call.args[3] = startIndex;
-        call.args[4] = primitiveCount;
-        call.object = state_.streams[0].buffer;
-        call.object2 = state_.indices;
-        Trace(call);
-    }
-    return hr;
-}
-
-HRESULT DeviceCommon::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, const void* data,
-                                      UINT stride) {
+HRESULT DeviceCommon::DoDrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount, const void* data,
+                                        UINT stride) {
     HRESULT hr = CheckDraw(primitiveType, primitiveCount);
     if (SUCCEEDED(hr) && (!data || stride == 0)) hr = D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) {
@@ -1081,13 +799,6 @@ HRESULT DeviceCommon::DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primi
             request.vertexCount = VerticesForPrimitives(primitiveType, primitiveCount);
             hr = DrawGeometry(request);
         }
-    }
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DrawPrimitiveUP, hr);
-        call.args[0] = primitiveType;
-        call.args[1] = primitiveCount;
-        call.args[2] = stride;
-        Trace(call);
     }
     return hr;
 }
@@ -1123,26 +834,6 @@ HRESULT DeviceCommon::DoDrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVe
     return DrawGeometry(request);
 }
 
-HRESULT DeviceCommon::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex,
-                                             UINT numVertexIndices, UINT primitiveCount,
-                                             const void* indexData, D3DFORMAT indexDataFormat,
-                                             const void* vertexData, UINT stride) {
-    const HRESULT hr =
-        DoDrawIndexedPrimitiveUP(primitiveType, minVertexIndex, numVertexIndices, primitiveCount, indexData,
-                                 indexDataFormat, vertexData, stride);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::DrawIndexedPrimitiveUP, hr);
-        call.args[0] = primitiveType;
-        call.args[1] = minVertexIndex;
-        call.args[2] = numVertexIndices;
-        call.args[3] = primitiveCount;
-        call.args[4] = indexDataFormat;
-        call.args[5] = stride;
-        Trace(call);
-    }
-    return hr;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Shaders, streams
 // ---------------------------------------------------------------------------------------------
@@ -1168,18 +859,6 @@ HRESULT DeviceCommon::DoCreateVertexShader(const DWORD* declaration, const DWORD
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::CreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle,
-                                         DWORD usage) {
-    const HRESULT hr = DoCreateVertexShader(declaration, function, handle, usage);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreateVertexShader, hr);
-        call.args[0] = handle && SUCCEEDED(hr) ? *handle : 0;
-        call.args[1] = usage;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::DoSetVertexShader(DWORD handle) {
     if (IsVertexShaderHandle(handle)) {
         if (vertexShaders_.count(handle) == 0) return D3DERR_INVALIDCALL;
@@ -1191,16 +870,6 @@ HRESULT DeviceCommon::DoSetVertexShader(DWORD handle) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetVertexShader(DWORD handle) {
-    const HRESULT hr = DoSetVertexShader(handle);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetVertexShader, hr);
-        call.args[0] = handle;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::GetVertexShader(DWORD* handle) {
     if (!handle) return D3DERR_INVALIDCALL;
     *handle = state_.vertexShader;
@@ -1208,41 +877,26 @@ HRESULT DeviceCommon::GetVertexShader(DWORD* handle) {
 }
 
 template <class Record>
-HRESULT DeviceCommon::DeleteShader(DeviceCallKind kind, std::map<DWORD, Record>& shaders, DWORD& current,
-                                   DWORD handle) {
+HRESULT DeviceCommon::DeleteShader(std::map<DWORD, Record>& shaders, DWORD& current, DWORD handle) {
     const HRESULT hr = shaders.erase(handle) ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr) && current == handle) current = 0;
-    if (tracing_) {
-        DeviceCall call = Call(kind, hr);
-        call.args[0] = handle;
-        Trace(call);
-    }
     return hr;
 }
 
-HRESULT DeviceCommon::SetShaderConstants(DeviceCallKind kind, std::array<float, 4>* registers, DWORD limit,
-                                         DWORD reg, const void* constantData, DWORD constantCount) {
+HRESULT DeviceCommon::SetShaderConstants(std::array<float, 4>* registers, DWORD limit, DWORD reg,
+                                         const void* constantData, DWORD constantCount) {
     const bool ok = constantData && reg < limit && constantCount <= limit - reg;
     if (ok) std::memcpy(&registers[reg], constantData, static_cast<size_t>(constantCount) * 16);
-    const HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
-    if (tracing_) {
-        DeviceCall call = Call(kind, hr);
-        call.args[0] = reg;
-        call.args[1] = constantCount;
-        if (ok) std::memcpy(call.values, constantData, std::min<size_t>(constantCount, 4) * 16);
-        Trace(call);
-    }
-    return hr;
+    return ok ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-HRESULT DeviceCommon::DeleteVertexShader(DWORD handle) {
-    return DeleteShader(DeviceCallKind::DeleteVertexShader, vertexShaders_, state_.vertexShader, handle);
+HRESULT DeviceCommon::DoDeleteVertexShader(DWORD handle) {
+    return DeleteShader(vertexShaders_, state_.vertexShader, handle);
 }
 
-HRESULT DeviceCommon::SetVertexShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
+HRESULT DeviceCommon::DoSetVertexShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
     const DWORD limit = std::min<DWORD>(caps_.MaxVertexShaderConst, kMaxVertexShaderConstants);
-    return SetShaderConstants(DeviceCallKind::SetVertexShaderConstant, state_.vertexShaderConstants.data(),
-                              limit, reg, constantData, constantCount);
+    return SetShaderConstants(state_.vertexShaderConstants.data(), limit, reg, constantData, constantCount);
 }
 
 HRESULT DeviceCommon::GetVertexShaderConstant(DWORD reg, void* constantData, DWORD constantCount) {
@@ -1264,18 +918,6 @@ HRESULT DeviceCommon::DoSetStreamSource(UINT stream, IDirect3DVertexBuffer8* buf
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) {
-    const HRESULT hr = DoSetStreamSource(streamNumber, streamData, stride);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetStreamSource, hr);
-        call.args[0] = streamNumber;
-        call.args[1] = stride;
-        call.object = streamData;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8** streamData, UINT* stride) {
     if (!streamData || !stride || streamNumber >= kMaxStreams) return D3DERR_INVALIDCALL;
     *streamData = state_.streams[streamNumber].buffer;
@@ -1295,17 +937,6 @@ HRESULT DeviceCommon::DoSetIndices(IDirect3DIndexBuffer8* buffer, UINT baseVerte
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::SetIndices(IDirect3DIndexBuffer8* indexData, UINT baseVertexIndex) {
-    const HRESULT hr = DoSetIndices(indexData, baseVertexIndex);
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetIndices, hr);
-        call.args[0] = baseVertexIndex;
-        call.object = indexData;
-        Trace(call);
-    }
-    return hr;
-}
-
 HRESULT DeviceCommon::GetIndices(IDirect3DIndexBuffer8** indexData, UINT* baseVertexIndex) {
     if (!indexData || !baseVertexIndex) return D3DERR_INVALIDCALL;
     *indexData = state_.indices;
@@ -1314,7 +945,7 @@ HRESULT DeviceCommon::GetIndices(IDirect3DIndexBuffer8** indexData, UINT* baseVe
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::CreatePixelShader(const DWORD* function, DWORD* handle) {
+HRESULT DeviceCommon::DoCreatePixelShader(const DWORD* function, DWORD* handle) {
     HRESULT hr = D3DERR_INVALIDCALL;
     if (function && handle) {
         std::vector<DWORD> tokens = CopyTokens(function, kShaderFunctionEnd);
@@ -1325,22 +956,12 @@ HRESULT DeviceCommon::CreatePixelShader(const DWORD* function, DWORD* handle) {
             hr = D3D_OK;
         }
     }
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::CreatePixelShader, hr);
-        call.args[0] = handle && SUCCEEDED(hr) ? *handle : 0;
-        Trace(call);
-    }
     return hr;
 }
 
-HRESULT DeviceCommon::SetPixelShader(DWORD handle) {
+HRESULT DeviceCommon::DoSetPixelShader(DWORD handle) {
     const HRESULT hr = handle == 0 || pixelShaders_.count(handle) ? D3D_OK : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) state_.pixelShader = handle;
-    if (tracing_) {
-        DeviceCall call = Call(DeviceCallKind::SetPixelShader, hr);
-        call.args[0] = handle;
-        Trace(call);
-    }
     return hr;
 }
 
@@ -1350,11 +971,26 @@ HRESULT DeviceCommon::GetPixelShader(DWORD* handle) {
     return D3D_OK;
 }
 
-HRESULT DeviceCommon::DeletePixelShader(DWORD handle) {
-    return DeleteShader(DeviceCallKind::DeletePixelShader, pixelShaders_, state_.pixelShader, handle);
+HRESULT DeviceCommon::DoDeletePixelShader(DWORD handle) {
+    return DeleteShader(pixelShaders_, state_.pixelShader, handle);
 }
 
-HRESULT DeviceCommon::SetPixelShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
-    return SetShaderConstants(DeviceCallKind::SetPixelShaderConstant, state_.pixelShaderConstants.data(),
-                              kMaxPixelShaderConstants, reg, constantData, constantCount);
+HRESULT DeviceCommon::DoSetPixelShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) {
+    return SetShaderConstants(state_.pixelShaderConstants.data(), kMaxPixelShaderConstants, reg, constantData,
+                              constantCount);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The traced calls: the rules, then the record when tracing is on
+// ---------------------------------------------------------------------------------------------
+#define DEVICE_CALL(Name, Parameters, Arguments, Record, Text)                                               \
+    HRESULT DeviceCommon::Name Parameters {                                                                  \
+        const HRESULT hr = Do##Name Arguments;                                                               \
+        if (tracing_) {                                                                                      \
+            DeviceCall call = Call(DeviceCallKind::Name, hr);                                                \
+            Record;                                                                                          \
+            Trace(call);                                                                                     \
+        }                                                                                                    \
+        return hr;                                                                                           \
+    }
+#include "platform/d3d8/DeviceCalls.inc"

@@ -21,47 +21,19 @@
 #include <map>
 #include <vector>
 
+// One kind per traced device call, in the order of the list.
 enum class DeviceCallKind : uint8_t {
-    TestCooperativeLevel,
-    ResourceManagerDiscardBytes,
-    Reset,
-    Present,
-    CreateTexture,
-    CreateVertexBuffer,
-    CreateIndexBuffer,
-    CreateImageSurface,
-    CopyRects,
-    UpdateTexture,
-    GetFrontBuffer,
-    SetRenderTarget,
-    BeginScene,
-    EndScene,
-    Clear,
-    SetTransform,
-    MultiplyTransform,
-    SetViewport,
-    SetMaterial,
-    SetLight,
-    LightEnable,
-    SetRenderState,
-    SetTexture,
-    SetTextureStageState,
-    DrawPrimitive,
-    DrawIndexedPrimitive,
-    DrawPrimitiveUP,
-    DrawIndexedPrimitiveUP,
-    CreateVertexShader,
-    SetVertexShader,
-    DeleteVertexShader,
-    SetVertexShaderConstant,
-    SetStreamSource,
-    SetIndices,
-    CreatePixelShader,
-    SetPixelShader,
-    DeletePixelShader,
-    SetPixelShaderConstant,
+#define DEVICE_CALL(Name, ...) Name,
+#include "platform/d3d8/DeviceCalls.inc"
 };
 
+// How many kinds there are.
+constexpr size_t kDeviceCallKindCount = 0
+#define DEVICE_CALL(...) +1
+#include "platform/d3d8/DeviceCalls.inc"
+    ;
+
+// The call's method name ("SetRenderState"); "?" for a value outside the list.
 const char* DeviceCallName(DeviceCallKind kind);
 
 // One device call with its arguments, for logs and exact state tests.
@@ -130,81 +102,32 @@ public:
     void TrackResource(TrackedResource* resource);
     void UntrackResource(TrackedResource* resource);
 
-    // IDirect3DDevice8
-    HRESULT TestCooperativeLevel() override;
+    // IDirect3DDevice8: the traced calls (DeviceCalls.inc), then the rest.
+#define DEVICE_CALL(Name, Parameters, ...) HRESULT Name Parameters override;
+#include "platform/d3d8/DeviceCalls.inc"
     UINT GetAvailableTextureMem() override;
-    HRESULT ResourceManagerDiscardBytes(DWORD bytes) override;
     HRESULT GetDirect3D(IDirect3D8** d3d8) override;
     HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
     HRESULT GetDisplayMode(D3DDISPLAYMODE* mode) override;
-    HRESULT Reset(D3DPRESENT_PARAMETERS* presentationParameters) override;
-    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
-                    const void* dirtyRegion) override;
     HRESULT GetBackBuffer(UINT backBuffer, D3DBACKBUFFER_TYPE type,
                           IDirect3DSurface8** backBufferSurface) override;
     HRESULT GetRasterStatus(D3DRASTER_STATUS* rasterStatus) override;
-    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                          IDirect3DTexture8** texture) override;
-    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                               IDirect3DVertexBuffer8** vertexBuffer) override;
-    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DIndexBuffer8** indexBuffer) override;
-    HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
-                               IDirect3DSurface8** surface) override;
-    HRESULT CopyRects(IDirect3DSurface8* sourceSurface, const RECT* sourceRects, UINT rectCount,
-                      IDirect3DSurface8* destinationSurface, const POINT* destPoints) override;
-    HRESULT UpdateTexture(IDirect3DBaseTexture8* sourceTexture,
-                          IDirect3DBaseTexture8* destinationTexture) override;
-    HRESULT GetFrontBuffer(IDirect3DSurface8* destSurface) override;
-    HRESULT SetRenderTarget(IDirect3DSurface8* renderTarget, IDirect3DSurface8* newZStencil) override;
     HRESULT GetRenderTarget(IDirect3DSurface8** renderTarget) override;
     HRESULT GetDepthStencilSurface(IDirect3DSurface8** zStencilSurface) override;
-    HRESULT BeginScene() override;
-    HRESULT EndScene() override;
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                  DWORD stencil) override;
-    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
     HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
-    HRESULT MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
-    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
     HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
-    HRESULT SetMaterial(const D3DMATERIAL8* material) override;
     HRESULT GetMaterial(D3DMATERIAL8* material) override;
-    HRESULT SetLight(DWORD index, const D3DLIGHT8* light) override;
     HRESULT GetLight(DWORD index, D3DLIGHT8* light) override;
-    HRESULT LightEnable(DWORD index, BOOL enable) override;
     HRESULT GetLightEnable(DWORD index, BOOL* enable) override;
-    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
     HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) override;
-    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) override;
     HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
-    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
     HRESULT ValidateDevice(DWORD* numPasses) override;
-    HRESULT DrawPrimitive(D3DPRIMITIVETYPE primitiveType, UINT startVertex, UINT primitiveCount) override;
-    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE primitiveType, UINT minIndex, UINT numVertices,
-                                 UINT startIndex, UINT primitiveCount) override;
-    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT primitiveCount,
-                            const void* vertexStreamZeroData, UINT vertexStreamZeroStride) override;
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE primitiveType, UINT minVertexIndex, UINT numVertexIndices,
-                                   UINT primitiveCount, const void* indexData, D3DFORMAT indexDataFormat,
-                                   const void* vertexStreamZeroData, UINT vertexStreamZeroStride) override;
-    HRESULT CreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle,
-                               DWORD usage) override;
-    HRESULT SetVertexShader(DWORD handle) override;
     HRESULT GetVertexShader(DWORD* handle) override;
-    HRESULT DeleteVertexShader(DWORD handle) override;
-    HRESULT SetVertexShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) override;
     HRESULT GetVertexShaderConstant(DWORD reg, void* constantData, DWORD constantCount) override;
-    HRESULT SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8* streamData, UINT stride) override;
     HRESULT GetStreamSource(UINT streamNumber, IDirect3DVertexBuffer8** streamData, UINT* stride) override;
-    HRESULT SetIndices(IDirect3DIndexBuffer8* indexData, UINT baseVertexIndex) override;
     HRESULT GetIndices(IDirect3DIndexBuffer8** indexData, UINT* baseVertexIndex) override;
-    HRESULT CreatePixelShader(const DWORD* function, DWORD* handle) override;
-    HRESULT SetPixelShader(DWORD handle) override;
     HRESULT GetPixelShader(DWORD* handle) override;
-    HRESULT DeletePixelShader(DWORD handle) override;
-    HRESULT SetPixelShaderConstant(DWORD reg, const void* constantData, DWORD constantCount) override;
 
 protected:
     DeviceCommon(Direct3DCommon* d3d, UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD behaviorFlags,
@@ -222,24 +145,46 @@ protected:
     // The rectangles are already clipped to the viewport (count 0: the whole viewport).
     virtual HRESULT ClearTargets(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                                  DWORD stencil);
-    virtual HRESULT DrawGeometry(const DrawRequest& request) { return D3D_OK; }
+    virtual HRESULT DrawGeometry(const DrawRequest& request) {
+        return D3D_OK;
+    }
     // Shows the back buffer; by default copies it into the memory front buffer.
     virtual HRESULT PresentFrame();
-    // Fills an A8R8G8B8 surface of the display mode's size with the shown image; by default from
-    // the memory front buffer, placed at the top left (the rest black).
+    // Fills an A8R8G8B8 surface of the front buffer's size with the shown image; by default from
+    // the memory front buffer, placed at the top left (the rest black). The front buffer is the
+    // display mode's size, or larger where an off-screen frame is larger than the display, so a
+    // shown frame is never cut.
     virtual HRESULT CopyFrontBuffer(SurfaceCommon& dest);
     // Receives every traced call when tracing is on.
     virtual void OnCall(const DeviceCall& call) {}
 
-    DeviceState& MutableState() { return state_; }
-    CommonSurface* BackBufferSurface() const { return backBuffer_; }
-    CommonSurface* DepthStencilSurface() const { return depthStencil_; }
-    SurfaceCommon* CurrentRenderTarget() const { return renderTarget_; }
-    SurfaceCommon* CurrentDepthStencil() const { return zStencil_; }
-    Direct3DCommon* Direct3D() const { return d3d_; }
-    const D3DCAPS8& Caps() const { return caps_; }
-    UINT AdapterOrdinal() const { return adapter_; }
-    D3DDEVTYPE DeviceType() const { return type_; }
+    DeviceState& MutableState() {
+        return state_;
+    }
+    CommonSurface* BackBufferSurface() const {
+        return backBuffer_;
+    }
+    CommonSurface* DepthStencilSurface() const {
+        return depthStencil_;
+    }
+    SurfaceCommon* CurrentRenderTarget() const {
+        return renderTarget_;
+    }
+    SurfaceCommon* CurrentDepthStencil() const {
+        return zStencil_;
+    }
+    Direct3DCommon* Direct3D() const {
+        return d3d_;
+    }
+    const D3DCAPS8& Caps() const {
+        return caps_;
+    }
+    UINT AdapterOrdinal() const {
+        return adapter_;
+    }
+    D3DDEVTYPE DeviceType() const {
+        return type_;
+    }
 
     CommonSurface* backBuffer_ = nullptr;   // one reference held by the device
     CommonSurface* depthStencil_ = nullptr; // one reference held by the device, or null
@@ -252,44 +197,23 @@ private:
         DWORD usage;
     };
 
-    void Trace(DeviceCall& call) { OnCall(call); }
+    void Trace(DeviceCall& call) {
+        OnCall(call);
+    }
     DeviceCall Call(DeviceCallKind kind, HRESULT result) const;
     void ReleaseBindings();
     void ResetState();
     bool IsOwnResource(const TrackedResource* resource) const;
     HRESULT CheckDraw(D3DPRIMITIVETYPE type, UINT primitiveCount) const;
-    HRESULT DoDrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount);
-    HRESULT DoDrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
-                                   UINT primitiveCount);
-    HRESULT DoDrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertexIndices,
-                                     UINT primitiveCount, const void* indexData, D3DFORMAT indexDataFormat,
-                                     const void* vertexData, UINT stride);
-    HRESULT DoClear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
-    HRESULT DoReset(D3DPRESENT_PARAMETERS* parameters);
-    HRESULT DoCopyRects(IDirect3DSurface8* source, const RECT* rects, UINT count, IDirect3DSurface8* dest,
-                        const POINT* points);
-    HRESULT DoUpdateTexture(IDirect3DBaseTexture8* source, IDirect3DBaseTexture8* dest);
-    HRESULT DoGetFrontBuffer(IDirect3DSurface8* dest);
-    HRESULT DoSetRenderTarget(IDirect3DSurface8* renderTarget, IDirect3DSurface8* zStencil);
-    HRESULT DoSetLight(DWORD index, const D3DLIGHT8* light);
-    HRESULT DoCreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                            IDirect3DTexture8** texture);
-    HRESULT DoCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
-                                 IDirect3DVertexBuffer8** out);
-    HRESULT DoCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                IDirect3DIndexBuffer8** out);
-    HRESULT DoCreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface);
-    HRESULT DoCreateVertexShader(const DWORD* declaration, const DWORD* function, DWORD* handle, DWORD usage);
-    HRESULT DoSetVertexShader(DWORD handle);
     // Deletes a vertex or pixel shader; the current one of that kind becomes 0.
     template <class Record>
-    HRESULT DeleteShader(DeviceCallKind kind, std::map<DWORD, Record>& shaders, DWORD& current, DWORD handle);
+    static HRESULT DeleteShader(std::map<DWORD, Record>& shaders, DWORD& current, DWORD handle);
     // Copies constantCount four-float registers from reg on into the first limit registers.
-    HRESULT SetShaderConstants(DeviceCallKind kind, std::array<float, 4>* registers, DWORD limit, DWORD reg,
-                               const void* constantData, DWORD constantCount);
-    HRESULT DoSetTexture(DWORD stage, IDirect3DBaseTexture8* texture);
-    HRESULT DoSetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride);
-    HRESULT DoSetIndices(IDirect3DIndexBuffer8* buffer, UINT baseVertexIndex);
+    static HRESULT SetShaderConstants(std::array<float, 4>* registers, DWORD limit, DWORD reg,
+                                      const void* constantData, DWORD constantCount);
+    // The Direct3D rules of each traced call; the public method adds the trace.
+#define DEVICE_CALL(Name, Parameters, ...) HRESULT Do##Name Parameters;
+#include "platform/d3d8/DeviceCalls.inc"
 
     Direct3DCommon* d3d_; // one reference held
     UINT adapter_;

@@ -52,8 +52,8 @@ GlDevice::~GlDevice() {
         backFrame_.Destroy();
         frontFrame_.Destroy();
         if (vertexArray_) glDeleteVertexArrays(1, &vertexArray_);
-        if (streamVertices_) glDeleteBuffers(1, &streamVertices_);
-        if (streamIndices_) glDeleteBuffers(1, &streamIndices_);
+        streamVertices_.Destroy();
+        streamIndices_.Destroy();
     }
     link_->device = nullptr;
 }
@@ -63,10 +63,9 @@ bool GlDevice::MakeContextCurrent() {
 }
 
 void GlDevice::CreateGlObjects() {
+    // The one vertex array stays bound for the life of the device.
     glGenVertexArrays(1, &vertexArray_);
     glBindVertexArray(vertexArray_);
-    glGenBuffers(1, &streamVertices_);
-    glGenBuffers(1, &streamIndices_);
     pipeline_.Create();
     samplers_.Create();
     // Fixed conventions: programs set point sizes; flat shading takes the first vertex's colour.
@@ -81,7 +80,7 @@ void GlDevice::CreateGlObjects() {
 
 void GlDevice::MarkAllChanged() {
     for (uint64_t& s : serial_) ++s;
-    ++paletteSerial_;
+    paletteDirty_.set();
     lightsChanged_ = true;
     layoutFvf_ = ~0u;
     raster_.Invalidate();
@@ -130,14 +129,14 @@ HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* mat
     if (s == D3DTS_VIEW) {
         MarkChanged(kGlGroupTransform);
         MarkChanged(kGlGroupLights);
-        ++paletteSerial_;
-    } else if (s == D3DTS_PROJECTION || s == D3DTS_WORLD) {
+        paletteDirty_.set();
+    } else if (s == D3DTS_PROJECTION) {
         MarkChanged(kGlGroupTransform);
-        if (s == D3DTS_WORLD) ++paletteSerial_;
     } else if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7) {
         MarkChanged(kGlGroupTexMatrix);
-    } else if (s > D3DTS_WORLD) {
-        ++paletteSerial_;
+    } else if (s >= D3DTS_WORLD && s < D3DTS_WORLD + kGlMaxBlendMatrices) {
+        if (s == D3DTS_WORLD) MarkChanged(kGlGroupTransform);
+        paletteDirty_.set(s - D3DTS_WORLD);
     }
     return hr;
 }
@@ -148,7 +147,7 @@ HRESULT GlDevice::MultiplyTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX
         MarkChanged(kGlGroupTransform);
         MarkChanged(kGlGroupLights);
         MarkChanged(kGlGroupTexMatrix);
-        ++paletteSerial_;
+        paletteDirty_.set();
     }
     return hr;
 }
@@ -192,6 +191,17 @@ HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* presentationParameters) {
     if (SUCCEEDED(hr)) ApplySwapInterval(PresentParameters());
     MarkAllChanged();
     return hr;
+}
+
+void GlDevice::ForgetBuffer(GLuint id) {
+    if (boundArrayBuffer_ == id) boundArrayBuffer_ = 0;
+    if (boundElementBuffer_ == id) boundElementBuffer_ = 0;
+    if (attributes_.buffer == id) attributes_ = AttributeBinding{};
+}
+
+void GlDevice::ForgetTexture(GLuint id) {
+    for (GLuint& bound : unitTexture_)
+        if (bound == id) bound = 0;
 }
 
 // ---------------------------------------------------------------------------------------------

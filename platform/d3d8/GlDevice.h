@@ -5,12 +5,14 @@
 // fixed-function pipeline runs as generated GLSL programs (GlPipeline).
 
 #include "platform/d3d8/DeviceCommon.h"
+#include "platform/d3d8/GlBuffers.h"
 #include "platform/d3d8/GlContext.h"
 #include "platform/d3d8/GlFrameBuffer.h"
 #include "platform/d3d8/GlPipeline.h"
 #include "platform/d3d8/GlRasterState.h"
 #include "platform/d3d8/GlSamplers.h"
 
+#include <bitset>
 #include <memory>
 #include <string>
 
@@ -51,6 +53,10 @@ public:
     // The back frame (for the back-buffer surface's read-back and write-back).
     GlFrameBuffer& BackFrame() { return backFrame_; }
 
+    // A GL buffer or texture was deleted, which unbinds it: the records of what is bound forget it.
+    void ForgetBuffer(GLuint id);
+    void ForgetTexture(GLuint id);
+
 protected:
     CommonTexture* NewTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                               D3DPOOL pool) override;
@@ -74,8 +80,12 @@ private:
     void MarkChanged(int group) { ++serial_[group]; }
     void MarkAllChanged();
     void CollectLights();
-    bool BindTextures(GlPipelineInputs& in);
-    bool BindVertices(const DrawRequest& request, const FvfLayout& layout);
+    void BindTextures(GlPipelineInputs& in);
+    void BindTexture(DWORD stage, GLuint id);
+    void BindVertices(const DrawRequest& request, const FvfLayout& layout);
+    size_t BindIndices(const DrawRequest& request, UINT indexSize);
+    // Matrices the vertices of this draw can reach in the palette (0 when they blend none).
+    UINT PaletteReach(const DrawRequest& request) const;
     void ApplyRaster();
 
     std::unique_ptr<GlContext> context_;
@@ -86,9 +96,22 @@ private:
     GlRasterState raster_;
     GlSamplers samplers_;
     GLuint vertexArray_ = 0;
-    GLuint streamVertices_ = 0, streamIndices_ = 0; // for draws from user memory
+    GlStreamRing streamVertices_, streamIndices_; // for draws from user memory
     uint64_t serial_[kGlGroupCount] = {};
-    uint64_t paletteSerial_ = 1;
+    // World matrices whose camera-space product the palette has not received (the view changes
+    // them all).
+    std::bitset<kGlMaxBlendMatrices> paletteDirty_;
+    // What GL has bound, so that unchanged bindings are not sent again.
+    struct AttributeBinding {
+        GLuint buffer = 0;
+        DWORD fvf = ~0u;
+        UINT stride = 0;
+        size_t base = 0;
+    };
+    GLuint boundArrayBuffer_ = 0, boundElementBuffer_ = 0;
+    GLuint unitTexture_[D3DTSS_MAXSTAGES] = {};
+    DWORD activeUnit_ = 0;
+    AttributeBinding attributes_;
     bool lightsChanged_ = true;
     const D3DLIGHT8* activeLights_[kGlMaxActiveLights] = {};
     int activeLightCount_ = 0;

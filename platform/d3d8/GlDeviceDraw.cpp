@@ -93,39 +93,80 @@ void GlDevice::CollectLights() {
     lightsChanged_ = false;
 }
 
-bool GlDevice::BindTextures(GlPipelineInputs& in) {
+void GlDevice::BindTexture(DWORD stage, GLuint id) {
+    if (unitTexture_[stage] == id) return;
+    if (activeUnit_ != stage) {
+        glActiveTexture(GL_TEXTURE0 + stage);
+        activeUnit_ = stage;
+    }
+    glBindTexture(GL_TEXTURE_2D, id);
+    unitTexture_[stage] = id;
+}
+
+void GlDevice::BindTextures(GlPipelineInputs& in) {
     const DeviceState& s = State();
+    for (DWORD stage = 0; stage < D3DTSS_MAXSTAGES; ++stage) in.textureBound[stage] = false;
     for (DWORD stage = 0; stage < D3DTSS_MAXSTAGES; ++stage) {
-        in.textureBound[stage] = false;
-        if (s.stageStates[stage][D3DTSS_COLOROP] == D3DTOP_DISABLE) {
-            for (DWORD rest = stage + 1; rest < D3DTSS_MAXSTAGES; ++rest) in.textureBound[rest] = false;
-            break;
-        }
+        if (s.stageStates[stage][D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
         CommonTexture* texture = AsTexture(s.textures[stage]);
         if (!texture) continue;
+        // A texture made or brought up to date binds itself on the active unit: make that the
+        // stage's own, so no other stage's binding changes behind its record.
+        if (activeUnit_ != stage) {
+            glActiveTexture(GL_TEXTURE0 + stage);
+            activeUnit_ = stage;
+        }
         // Every texture of this device is a GlTexture (NewTexture makes them).
-        const GLuint id = static_cast<GlTexture*>(texture)->Sync();
-        glActiveTexture(GL_TEXTURE0 + stage);
-        glBindTexture(GL_TEXTURE_2D, id);
+        auto* gl = static_cast<GlTexture*>(texture);
+        bool boundBySync = false;
+        const GLuint id = gl->Sync(&boundBySync);
+        if (boundBySync) unitTexture_[stage] = id;
+        BindTexture(stage, id);
         samplers_.Apply(stage, s.stageStates[stage].data());
         in.textureBound[stage] = id != 0;
     }
-    glActiveTexture(GL_TEXTURE0);
-    return true;
 }
 
-bool GlDevice::BindVertices(const DrawRequest& r, const FvfLayout& layout) {
-    size_t base = 0;
+void GlDevice::BindVertices(const DrawRequest& r, const FvfLayout& layout) {
+    GLuint buffer;
+    size_t base;
     if (r.vertexBuffer) {
-        static_cast<GlVertexBuffer*>(r.vertexBuffer)->Sync();
+        buffer = static_cast<GlVertexBuffer*>(r.vertexBuffer)->Sync(&boundArrayBuffer_);
         base = static_cast<size_t>(r.firstVertex) * r.stride;
     } else {
-        glBindBuffer(GL_ARRAY_BUFFER, streamVertices_);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(static_cast<size_t>(r.vertexCount) * r.stride),
-                     r.vertices, GL_STREAM_DRAW);
+        base = streamVertices_.Append(GL_ARRAY_BUFFER, r.vertices,
+                                      static_cast<size_t>(r.vertexCount) * r.stride, &boundArrayBuffer_);
+        buffer = streamVertices_.Id();
+    }
+    const AttributeBinding wanted{buffer, r.vertexShader, r.stride, base};
+    if (wanted.buffer == attributes_.buffer && wanted.fvf == attributes_.fvf &&
+        wanted.stride == attributes_.stride && wanted.base == attributes_.base)
+        return;
+    // Attribute pointers take the buffer bound to GL_ARRAY_BUFFER.
+    if (boundArrayBuffer_ != buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        boundArrayBuffer_ = buffer;
     }
     ApplyVertexLayout(layout, r.stride, base);
-    return true;
+    attributes_ = wanted;
+}
+
+size_t GlDevice::BindIndices(const DrawRequest& r, UINT indexSize) {
+    if (r.indexBuffer) {
+        static_cast<GlIndexBuffer*>(r.indexBuffer)->Sync(&boundElementBuffer_);
+        return static_cast<size_t>(r.startIndex) * indexSize;
+    }
+    return streamIndices_.Append(GL_ELEMENT_ARRAY_BUFFER, r.indices,
+                                 static_cast<size_t>(r.indexCount) * indexSize, &boundElementBuffer_);
+}
+
+UINT GlDevice::PaletteReach(const DrawRequest& r) const {
+    if (layout_.indicesOffset < 0) return 0;
+    // Vertices from user memory are few: every matrix may be reached.
+    if (!r.vertexBuffer) return kGlMaxBlendMatrices;
+    return static_cast<GlVertexBuffer*>(r.vertexBuffer)
+               ->MaxBlendIndex(static_cast<UINT>(layout_.indicesOffset), r.stride) +
+           1;
 }
 
 HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
@@ -140,8 +181,8 @@ HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
         }
         layoutFvf_ = r.vertexShader;
     }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFrame_.Fbo());
-    glBindVertexArray(vertexArray_);
+    // The back frame stays the draw framebuffer and the one vertex array stays bound: every
+    // other binding of them puts them back.
     ApplyRaster();
     if (lightsChanged_) CollectLights();
 
@@ -157,10 +198,12 @@ HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
     in.activeLights = activeLights_;
     in.activeLightCount = activeLightCount_;
     in.layout = &layout_;
+    in.points = r.type == D3DPT_POINTLIST || s.renderStates[D3DRS_FILLMODE] == D3DFILL_POINT;
     in.viewport = s.viewport;
     in.maxPointSize = maxPointSize_;
     for (int g = 0; g < kGlGroupCount; ++g) in.serial[g] = serial_[g];
-    in.paletteSerial = paletteSerial_;
+    in.paletteDirty = &paletteDirty_;
+    in.indexedPaletteReach = s.renderStates[D3DRS_INDEXEDVERTEXBLENDENABLE] ? PaletteReach(r) : 0;
     BindTextures(in);
     if (!pipeline_.Prepare(in)) {
         error_ = pipeline_.LastError();
@@ -174,18 +217,10 @@ HRESULT GlDevice::DrawGeometry(const DrawRequest& r) {
         return D3D_OK;
     }
     const UINT indexSize = r.indexFormat == D3DFMT_INDEX32 ? 4 : 2;
-    size_t offset = 0;
-    if (r.indexBuffer) {
-        static_cast<GlIndexBuffer*>(r.indexBuffer)->Sync();
-        offset = static_cast<size_t>(r.startIndex) * indexSize;
-    } else {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, streamIndices_);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                     static_cast<GLsizeiptr>(static_cast<size_t>(r.indexCount) * indexSize), r.indices,
-                     GL_STREAM_DRAW);
-    }
-    glDrawElements(mode, static_cast<GLsizei>(r.indexCount),
-                   indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                   reinterpret_cast<const void*>(offset));
+    const size_t offset = BindIndices(r, indexSize);
+    // The checked index range spares the driver a look at every index.
+    glDrawRangeElements(mode, r.minIndex, r.minIndex + r.numVertices - 1, static_cast<GLsizei>(r.indexCount),
+                        indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                        reinterpret_cast<const void*>(offset));
     return D3D_OK;
 }

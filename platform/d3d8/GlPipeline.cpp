@@ -59,6 +59,36 @@ uint8_t BlendMatrices(DWORD vertexBlend, UINT weights) {
     return static_cast<uint8_t>(n + 1);
 }
 
+bool UsesArg0(uint8_t op) {
+    return op == D3DTOP_MULTIPLYADD || op == D3DTOP_LERP;
+}
+
+// Arguments an operation does not read are cleared, so that states differing only in them share
+// one program: fewer programs to build, each no larger.
+void NormalizeStageArguments(GlStageKey& st) {
+    auto clear = [](uint8_t op, uint8_t& arg0, uint8_t& arg1, uint8_t& arg2) {
+        if (!UsesArg0(op)) arg0 = 0;
+        if (op == D3DTOP_SELECTARG1) arg2 = 0;
+        if (op == D3DTOP_SELECTARG2) arg1 = 0;
+    };
+    clear(st.colorOp, st.colorArg0, st.colorArg1, st.colorArg2);
+    // The dot product goes to alpha too; a disabled alpha operation keeps the current alpha.
+    if (st.colorOp == D3DTOP_DOTPRODUCT3 || st.alphaOp == D3DTOP_DISABLE) {
+        st.alphaOp = st.colorOp == D3DTOP_DOTPRODUCT3 ? 0 : D3DTOP_DISABLE;
+        st.alphaArg0 = st.alphaArg1 = st.alphaArg2 = 0;
+    }
+    clear(st.alphaOp, st.alphaArg0, st.alphaArg1, st.alphaArg2);
+}
+
+// A stage samples its texture only when an argument or its operation reads it.
+bool StageReadsTexture(const GlStageKey& st) {
+    auto reads = [](uint8_t arg) { return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE; };
+    for (const uint8_t op : {st.colorOp, st.alphaOp})
+        if (op == D3DTOP_BLENDTEXTUREALPHA || op == D3DTOP_BLENDTEXTUREALPHAPM) return true;
+    return reads(st.colorArg0) || reads(st.colorArg1) || reads(st.colorArg2) || reads(st.alphaArg0) ||
+           reads(st.alphaArg1) || reads(st.alphaArg2);
+}
+
 constexpr float kPixelCentre = 63.0f / 128.0f; // just under half a pixel, so edges never tie
 
 } // namespace
@@ -85,7 +115,6 @@ void GlPipeline::Destroy() {
 void GlPipeline::Invalidate() {
     cache_.ResetUploads();
     current_ = nullptr;
-    paletteUploaded_ = ~0ull;
 }
 
 void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
@@ -97,7 +126,8 @@ void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
     k.hasNormal = l.normalOffset >= 0;
     k.hasDiffuse = l.diffuseOffset >= 0;
     k.hasSpecular = l.specularOffset >= 0;
-    k.hasPointSize = l.pointSizeOffset >= 0;
+    k.points = in.points;
+    k.hasPointSize = in.points && l.pointSizeOffset >= 0;
     k.texCoordSets = static_cast<uint8_t>(l.texCoordCount);
     for (UINT i = 0; i < l.texCoordCount && i < 8; ++i)
         k.texCoordSize[i] = static_cast<uint8_t>(l.texCoordSize[i]);
@@ -145,7 +175,7 @@ void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
             k.fogRange = rs[D3DRS_RANGEFOGENABLE] != 0;
         }
     }
-    k.pointScale = rs[D3DRS_POINTSCALEENABLE] != 0 && !l.pretransformed;
+    k.pointScale = in.points && rs[D3DRS_POINTSCALEENABLE] != 0 && !l.pretransformed;
     k.flatShade = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] >= D3DCMP_NEVER &&
         rs[D3DRS_ALPHAFUNC] < D3DCMP_ALWAYS)
@@ -170,7 +200,8 @@ void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
         st.alphaArg1 = static_cast<uint8_t>(t[D3DTSS_ALPHAARG1]);
         st.alphaArg2 = static_cast<uint8_t>(t[D3DTSS_ALPHAARG2]);
         st.resultToTemp = t[D3DTSS_RESULTARG] == D3DTA_TEMP;
-        st.hasTexture = in.textureBound[s];
+        NormalizeStageArguments(st);
+        st.hasTexture = in.textureBound[s] && StageReadsTexture(st);
         if (st.hasTexture) {
             const DWORD index = t[D3DTSS_TEXCOORDINDEX];
             st.coordSet = static_cast<uint8_t>(index & 7);
@@ -185,9 +216,18 @@ void GlPipeline::BuildKey(const GlPipelineInputs& in, GlShaderKey* keyOut) {
 }
 
 bool GlPipeline::Prepare(const GlPipelineInputs& in) {
-    BuildKey(in, &key_);
-    GlProgram* program = cache_.Get(key_);
-    if (!program) return false;
+    GlShaderKey key;
+    BuildKey(in, &key);
+    // Most draws keep the shape of the one before: then the program is the same, unlooked-up.
+    GlProgram* program = current_;
+    if (!program || !(key == key_)) {
+        key_ = key;
+        program = cache_.Get(key_);
+    }
+    if (!program) {
+        current_ = nullptr; // the next draw looks up again
+        return false;
+    }
     if (program != current_) {
         glUseProgram(program->id);
         current_ = program;
@@ -236,11 +276,23 @@ void GlPipeline::UploadTransform(const GlPipelineInputs& in, GlProgram& p) {
 }
 
 void GlPipeline::UploadPalette(const GlPipelineInputs& in) {
-    if (paletteUploaded_ == in.paletteSerial) return;
-    for (int i = 0; i < kGlMaxBlendMatrices; ++i) palette_[i] = Multiply(in.worldMatrices[i], *in.view);
+    std::bitset<kGlMaxBlendMatrices>& dirty = *in.paletteDirty;
+    if (dirty.none()) return;
+    // Only the matrices this draw can reach: the blend count, or the highest vertex index.
+    UINT reach = key_.indexedBlend ? in.indexedPaletteReach : key_.blendMatrices;
+    if (reach > kGlMaxBlendMatrices) reach = kGlMaxBlendMatrices;
+    int low = -1, high = -1;
+    for (UINT i = 0; i < reach; ++i) {
+        if (!dirty.test(i)) continue;
+        palette_[i] = Multiply(in.worldMatrices[i], *in.view);
+        dirty.reset(i);
+        if (low < 0) low = static_cast<int>(i);
+        high = static_cast<int>(i);
+    }
+    if (low < 0) return;
     glBindBuffer(GL_UNIFORM_BUFFER, paletteBuffer_);
-    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof palette_, palette_);
-    paletteUploaded_ = in.paletteSerial;
+    glBufferSubData(GL_UNIFORM_BUFFER, static_cast<GLintptr>(low * sizeof(D3DMATRIX)),
+                    static_cast<GLsizeiptr>((high - low + 1) * sizeof(D3DMATRIX)), &palette_[low]);
 }
 
 void GlPipeline::UploadLights(const GlPipelineInputs& in, GlProgram& p) {

@@ -9,6 +9,7 @@
 #include "platform/d3d8/GlShaderCache.h"
 #include "platform/d3d8/GlShaderKey.h"
 
+#include <bitset>
 #include <string>
 
 // What a draw needs to know of the device state. Serials start at 1 and rise whenever a
@@ -25,10 +26,14 @@ struct GlPipelineInputs {
     int activeLightCount;
     bool textureBound[D3DTSS_MAXSTAGES];
     const FvfLayout* layout;
+    bool points; // a point list, or triangles and lines drawn with point fill
     D3DVIEWPORT8 viewport;
     float maxPointSize;
     uint64_t serial[kGlGroupCount];
-    uint64_t paletteSerial; // world matrices 1 to 255 or the view changed
+    // World matrices not yet multiplied by the view and sent; the upload clears what it sends.
+    std::bitset<kGlMaxBlendMatrices>* paletteDirty;
+    // With indexed blending: the matrices the vertices' indices can reach (highest index + 1).
+    UINT indexedPaletteReach;
 };
 
 class GlPipeline {
@@ -69,6 +74,5 @@ private:
     GlShaderKey key_{};
     GlProgram* current_ = nullptr;
     GLuint paletteBuffer_ = 0;
-    uint64_t paletteUploaded_ = ~0ull;
     D3DMATRIX palette_[kGlMaxBlendMatrices];
 };

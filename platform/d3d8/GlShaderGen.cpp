@@ -162,11 +162,12 @@ void EmitLight(const GlShaderKey& key, int i, std::string& s) {
         "        if (nl > 0.0) {\n"
         "            diffuseSum += att * nl * uLightDiffuse[%d].rgb;\n",
         i, i);
+    // A power of 0 (or less) means no highlight at all, as Direct3D documents it, not pow(x, 0) = 1.
     if (key.specularLight)
         Add(s,
             "            vec3 H = normalize(V + L);\n"
             "            float nh = max(dot(N, H), 0.0);\n"
-            "            specularSum += att * (uMaterialPower > 0.0 ? pow(nh, uMaterialPower) : 1.0) *\n"
+            "            specularSum += att * (uMaterialPower > 0.0 ? pow(nh, uMaterialPower) : 0.0) *\n"
             "                           uLightSpecular[%d].rgb;\n",
             i);
     s += "        }\n    }\n";
@@ -466,7 +467,7 @@ std::string GenerateVertexShader(const GlShaderKey& key) {
     for (int i = 0; i < kGlMaxStages; ++i)
         if (StageSamples(key, i)) EmitTexCoord(key, i, s);
     EmitVertexFog(key, s);
-    EmitPointSize(key, s);
+    if (key.points) EmitPointSize(key, s);
     s += "}\n";
     return s;
 }

@@ -45,6 +45,8 @@ struct GlShaderKey {
     // Fog: mode (D3DFOG_*), computed per vertex or per pixel; range fog; taken from the
     // specular alpha of pre-transformed vertices.
     uint8_t fogMode, fogPerPixel, fogRange, fogFromSpecular;
+    // Points are drawn (a point list or point fill): only then is a point size worked out.
+    uint8_t points;
     uint8_t pointScale;
     uint8_t flatShade;
     // Pixel stage.
@@ -60,9 +62,16 @@ static_assert(sizeof(GlShaderKey) == offsetof(GlShaderKey, stages) + kGlMaxStage
 
 struct GlShaderKeyHash {
     size_t operator()(const GlShaderKey& key) const {
+        // FNV-1a over 8-byte words, the tail byte by byte.
         const auto* bytes = reinterpret_cast<const uint8_t*>(&key);
-        uint64_t hash = 1469598103934665603ull; // FNV-1a
-        for (size_t i = 0; i < sizeof key; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
-        return static_cast<size_t>(hash);
+        uint64_t hash = 1469598103934665603ull;
+        size_t i = 0;
+        for (; i + 8 <= sizeof key; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            hash = (hash ^ word) * 1099511628211ull;
+        }
+        for (; i < sizeof key; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+        return static_cast<size_t>(hash ^ (hash >> 29));
     }
 };

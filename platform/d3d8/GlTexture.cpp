@@ -24,6 +24,8 @@ void GlTexture::DetachFromDevice() {
 void GlTexture::ReleaseGl() {
     if (id_ && link_ && link_->MakeCurrent()) {
         glDeleteTextures(1, &id_);
+        // Deleting unbinds it from every unit; the device's records must not keep its name.
+        if (link_->device) link_->device->ForgetTexture(id_);
     }
     id_ = 0;
     uploaded_.clear();
@@ -79,7 +81,7 @@ void GlTexture::UploadLevel(UINT level) {
     uploaded_[level] = image.Generation();
 }
 
-GLuint GlTexture::Sync() {
+GLuint GlTexture::Sync(bool* boundOut) {
     if (!link_ || !link_->device) return 0;
     const bool created = id_ == 0;
     if (created) CreateGl();
@@ -92,5 +94,6 @@ GLuint GlTexture::Sync() {
         }
         UploadLevel(level);
     }
+    *boundOut = bound;
     return id_;
 }

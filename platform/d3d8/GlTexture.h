@@ -20,8 +20,9 @@ public:
     ~GlTexture() override;
 
     void DetachFromDevice() override;
-    // The GL texture with every level up to date; 0 when the format cannot be shown.
-    GLuint Sync();
+    // The GL texture with every level up to date; 0 when the format cannot be shown. Making or
+    // updating it binds it on the active texture unit, and *bound then becomes true.
+    GLuint Sync(bool* bound);
     // Drops the GL texture (its memory stays); it is made again on the next Sync.
     void ReleaseGl();
 

@@ -53,6 +53,40 @@ void AppendMatrix(std::string& out, const D3DMATRIX& m) {
     out += " ]";
 }
 
+void AppendTransform(std::string& out, DWORD state, const D3DMATRIX& m) {
+    char name[40];
+    TransformName(state, name, sizeof name);
+    out += name;
+    out += ", ";
+    AppendMatrix(out, m);
+}
+
+void AppendMaterial(std::string& out, const D3DMATERIAL8& m) {
+    out += "diffuse ";
+    AppendColor(out, m.Diffuse);
+    out += " ambient ";
+    AppendColor(out, m.Ambient);
+    out += " specular ";
+    AppendColor(out, m.Specular);
+    out += " emissive ";
+    AppendColor(out, m.Emissive);
+    Append(out, " power %g", m.Power);
+}
+
+void AppendLight(std::string& out, DWORD index, const D3DLIGHT8& l) {
+    Append(out, "%u, type %u diffuse ", index, static_cast<DWORD>(l.Type));
+    AppendColor(out, l.Diffuse);
+    out += " specular ";
+    AppendColor(out, l.Specular);
+    out += " ambient ";
+    AppendColor(out, l.Ambient);
+    Append(out,
+           " position (%g %g %g) direction (%g %g %g) range %g falloff %g attenuation %g %g %g theta %g "
+           "phi %g",
+           l.Position.x, l.Position.y, l.Position.z, l.Direction.x, l.Direction.y, l.Direction.z, l.Range,
+           l.Falloff, l.Attenuation0, l.Attenuation1, l.Attenuation2, l.Theta, l.Phi);
+}
+
 } // namespace
 
 RecordingConfig DefaultRecordingConfig() {
@@ -181,125 +215,13 @@ std::string RecordingDevice::Text(const DeviceCall& c) const {
     std::string out = DeviceCallName(c.kind);
     out += "(";
     const DWORD* a = c.args;
-    char name[40];
     switch (c.kind) {
-    case DeviceCallKind::ResourceManagerDiscardBytes:
-        Append(out, "%u", a[0]);
-        break;
-    case DeviceCallKind::Reset:
-        Append(out, "%ux%u, %s, windowed %u", a[0], a[1], FormatName(a[2]), a[3]);
-        break;
-    case DeviceCallKind::CreateTexture:
-        Append(out, "%u, %u, %u, 0x%X, %s, %s", a[0], a[1], a[2], a[3], FormatName(a[4]), PoolName(a[5]));
-        break;
-    case DeviceCallKind::CreateVertexBuffer:
-        Append(out, "%u, 0x%X, 0x%X, %s", a[0], a[1], a[2], PoolName(a[3]));
-        break;
-    case DeviceCallKind::CreateIndexBuffer:
-        Append(out, "%u, 0x%X, %s, %s", a[0], a[1], FormatName(a[2]), PoolName(a[3]));
-        break;
-    case DeviceCallKind::CreateImageSurface:
-        Append(out, "%u, %u, %s", a[0], a[1], FormatName(a[2]));
-        break;
-    case DeviceCallKind::CopyRects:
-        Append(out, "%s, %u, %s", ObjectName(c.object).c_str(), a[0], ObjectName(c.object2).c_str());
-        break;
-    case DeviceCallKind::UpdateTexture:
-    case DeviceCallKind::SetRenderTarget:
-        Append(out, "%s, %s", ObjectName(c.object).c_str(), ObjectName(c.object2).c_str());
-        break;
-    case DeviceCallKind::GetFrontBuffer:
-        out += ObjectName(c.object);
-        break;
-    case DeviceCallKind::Clear:
-        Append(out, "%u, 0x%X, 0x%08X, %g, %u", a[0], a[1], a[2], c.values[0], a[3]);
-        break;
-    case DeviceCallKind::SetTransform:
-    case DeviceCallKind::MultiplyTransform:
-        TransformName(a[0], name, sizeof name);
-        out += name;
-        out += ", ";
-        AppendMatrix(out, c.matrix);
-        break;
-    case DeviceCallKind::SetViewport:
-        Append(out, "%u, %u, %u, %u, %g, %g", c.viewport.X, c.viewport.Y, c.viewport.Width, c.viewport.Height,
-               c.viewport.MinZ, c.viewport.MaxZ);
-        break;
-    case DeviceCallKind::SetMaterial:
-        out += "diffuse ";
-        AppendColor(out, c.material.Diffuse);
-        out += " ambient ";
-        AppendColor(out, c.material.Ambient);
-        out += " specular ";
-        AppendColor(out, c.material.Specular);
-        out += " emissive ";
-        AppendColor(out, c.material.Emissive);
-        Append(out, " power %g", c.material.Power);
-        break;
-    case DeviceCallKind::SetLight:
-        Append(out, "%u, type %u diffuse ", a[0], static_cast<DWORD>(c.light.Type));
-        AppendColor(out, c.light.Diffuse);
-        out += " specular ";
-        AppendColor(out, c.light.Specular);
-        out += " ambient ";
-        AppendColor(out, c.light.Ambient);
-        Append(out,
-               " position (%g %g %g) direction (%g %g %g) range %g falloff %g attenuation %g %g %g theta %g "
-               "phi %g",
-               c.light.Position.x, c.light.Position.y, c.light.Position.z, c.light.Direction.x,
-               c.light.Direction.y, c.light.Direction.z, c.light.Range, c.light.Falloff, c.light.Attenuation0,
-               c.light.Attenuation1, c.light.Attenuation2, c.light.Theta, c.light.Phi);
-        break;
-    case DeviceCallKind::LightEnable:
-        Append(out, "%u, %u", a[0], a[1]);
-        break;
-    case DeviceCallKind::SetRenderState:
-        Append(out, "%s, %u", RenderStateName(a[0]), a[1]);
-        break;
-    case DeviceCallKind::SetTexture:
-        Append(out, "%u, %s", a[0], ObjectName(c.object).c_str());
-        break;
-    case DeviceCallKind::SetTextureStageState:
-        Append(out, "%u, %s, %u", a[0], TextureStageStateName(a[1]), a[2]);
-        break;
-    case DeviceCallKind::DrawPrimitive:
-        Append(out, "%s, %u, %u", PrimitiveTypeName(a[0]), a[1], a[2]);
-        break;
-    case DeviceCallKind::DrawIndexedPrimitive:
-        Append(out, "%s, %u, %u, %u, %u", PrimitiveTypeName(a[0]), a[1], a[2], a[3], a[4]);
-        break;
-    case DeviceCallKind::DrawPrimitiveUP:
-        Append(out, "%s, %u, stride %u", PrimitiveTypeName(a[0]), a[1], a[2]);
-        break;
-    case DeviceCallKind::DrawIndexedPrimitiveUP:
-        Append(out, "%s, %u, %u, %u, %s, stride %u", PrimitiveTypeName(a[0]), a[1], a[2], a[3],
-               FormatName(a[4]), a[5]);
-        break;
-    case DeviceCallKind::CreateVertexShader:
-        Append(out, "handle 0x%X, usage 0x%X", a[0], a[1]);
-        break;
-    case DeviceCallKind::SetVertexShader:
-    case DeviceCallKind::DeleteVertexShader:
-    case DeviceCallKind::CreatePixelShader:
-    case DeviceCallKind::SetPixelShader:
-    case DeviceCallKind::DeletePixelShader:
-        Append(out, "0x%X", a[0]);
-        break;
-    case DeviceCallKind::SetVertexShaderConstant:
-    case DeviceCallKind::SetPixelShaderConstant:
-        Append(out, "%u, %u", a[0], a[1]);
-        break;
-    case DeviceCallKind::SetStreamSource:
-        Append(out, "%u, %s, %u", a[0], ObjectName(c.object).c_str(), a[1]);
-        break;
-    case DeviceCallKind::SetIndices:
-        Append(out, "%s, %u", ObjectName(c.object).c_str(), a[0]);
-        break;
-    case DeviceCallKind::TestCooperativeLevel:
-    case DeviceCallKind::Present:
-    case DeviceCallKind::BeginScene:
-    case DeviceCallKind::EndScene:
-        break;
+#define DEVICE_CALL(Name, Parameters, Arguments, Record, Text)                                               \
+    case DeviceCallKind::Name: {                                                                             \
+        Text;                                                                                                \
+        break;                                                                                               \
+    }
+#include "platform/d3d8/DeviceCalls.inc"
     }
     out += ")";
     if (c.result != D3D_OK) {

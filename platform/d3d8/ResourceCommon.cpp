@@ -280,3 +280,35 @@ void FillImageRect(ImageMemory& image, const RECT& rect, D3DCOLOR color) {
     }
     image.Touch();
 }
+
+void CommonIndexBuffer::IndexBounds(UINT start, UINT count, UINT* low, UINT* high) {
+    if (boundsGeneration_ != memory_.Generation()) {
+        bounds_.clear();
+        boundsGeneration_ = memory_.Generation();
+    }
+    const uint64_t range = (static_cast<uint64_t>(start) << 32) | count;
+    auto found = bounds_.find(range);
+    if (found == bounds_.end()) {
+        Bounds b{~0u, 0};
+        const BYTE* at = memory_.Bytes() + static_cast<size_t>(start) * IndexSize();
+        for (UINT i = 0; i < count; ++i) {
+            UINT index;
+            if (format_ == D3DFMT_INDEX32) {
+                uint32_t v;
+                std::memcpy(&v, at + 4 * static_cast<size_t>(i), 4);
+                index = v;
+            } else {
+                uint16_t v;
+                std::memcpy(&v, at + 2 * static_cast<size_t>(i), 2);
+                index = v;
+            }
+            b.low = std::min(b.low, index);
+            b.high = std::max(b.high, index);
+        }
+        // A buffer drawn in ever new ranges does not keep them all.
+        if (bounds_.size() >= 65536) bounds_.clear();
+        found = bounds_.emplace(range, b).first;
+    }
+    *low = found->second.low;
+    *high = found->second.high;
+}

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class DeviceCommon;
@@ -256,11 +257,21 @@ public:
     D3DFORMAT Format() const { return format_; }
     UINT IndexSize() const { return format_ == D3DFMT_INDEX32 ? 4 : 2; }
     DWORD Usage() const { return usage_; }
+    // The lowest and highest of `count` indices from index `start` (within the buffer). Worked
+    // out once per contents for each range asked, so a mesh drawing the same subsets every frame
+    // is checked without reading its indices again.
+    void IndexBounds(UINT start, UINT count, UINT* low, UINT* high);
 
 private:
+    struct Bounds {
+        UINT low, high;
+    };
+
     BufferMemory memory_;
     DWORD usage_;
     D3DFORMAT format_;
+    std::unordered_map<uint64_t, Bounds> bounds_; // by start << 32 | count
+    uint64_t boundsGeneration_ = ~0ull;
 };
 
 // Interface pointers of our own resources back to their classes; null for anything else.

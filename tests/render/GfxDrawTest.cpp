@@ -223,3 +223,40 @@ TEST(VertexList, MeshFaceRangeIsDrawnAsAnIndexedTriangleList) {
     r.gfx->EndScene();
     mesh->Release();
 }
+
+TEST(ScreenShotFiles, AFrameLargerThanTheDisplayIsSavedWhole) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kzv_gfx_bigshot_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // Off-screen at 1600 x 1200 on a 1024 x 768 display.
+    DXC_Gfx gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
+    D3DDISPLAYMODE mode{1600, 1200, 0, D3DFMT_X8R8G8B8};
+    gfx.InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+    gfx.Clear(0xFF336699);
+    gfx.Present();
+    const std::string prefix = (dir / "Big").string();
+    gfx.ScreenShot(prefix.c_str(), 0);
+    BmpImage image;
+    ASSERT_TRUE(ReadBmp((dir / "Big0.bmp").string(), image));
+    EXPECT_EQ(image.width, 1600);
+    EXPECT_EQ(image.height, 1200);
+    EXPECT_TRUE(ColourNear(image.At(1599, 1199), 0xFF336699u));
+    fs::remove_all(dir);
+}
+
+TEST(VertexList, MeshSubsetDrawnByTheMeshLeavesTheFormatCacheTrue) {
+    RecordingGfx r;
+    ID3DXMesh* mesh = nullptr;
+    ASSERT_EQ(D3DXCreateMeshFVF(3, 5, 0, D3DFVF_XYZ | D3DFVF_NORMAL, r.gfx->GetDevice(), &mesh), D3D_OK);
+    r.gfx->BeginScene();
+    r.gfx->SetVertexFormat(DXC_TLVertex::Format);
+    r.gfx->DrawSubset(mesh, 0); // the mesh sets its own format, stream and indices
+    // Text drawn next asks for its format again: it must reach the device.
+    r.gfx->SetVertexFormat(DXC_TLVertex::Format);
+    DWORD current = 0;
+    ASSERT_EQ(r.gfx->GetDevice()->GetVertexShader(&current), D3D_OK);
+    EXPECT_EQ(current, static_cast<DWORD>(DXC_TLVertex::Format));
+    EXPECT_EQ(r.gfx->GetVertexFormat(), static_cast<DWORD>(DXC_TLVertex::Format));
+    r.gfx->EndScene();
+    mesh->Release();
+}

@@ -200,6 +200,33 @@ TEST_F(DeviceTest, DrawsOutsideTheirBuffersAreRefused) {
     ib->Release();
 }
 
+TEST_F(DeviceTest, IndicesWrittenAgainAreCheckedAgain) {
+    IDirect3DVertexBuffer8* vb = MakeTriangleBuffer(device_, 4);
+    IDirect3DIndexBuffer8* ib = MakeIndexBuffer(device_, {0, 1, 2, 2, 1, 3});
+    device_->SetStreamSource(0, vb, sizeof(Vertex));
+    device_->SetVertexShader(D3DFVF_XYZ);
+    device_->SetIndices(ib, 0);
+    device_->BeginScene();
+    // The same ranges, drawn again, are answered from what the first check found.
+    for (int frame = 0; frame < 2; ++frame) {
+        EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3D_OK);
+        EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 3, 3, 1), D3D_OK);
+        EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 3, 1), D3DERR_INVALIDCALL);
+    }
+    BYTE* p = nullptr;
+    ASSERT_EQ(ib->Lock(0, 0, &p, 0), D3D_OK);
+    const WORD beyond = 3;
+    std::memcpy(p + 2 * sizeof(WORD), &beyond, sizeof beyond); // the first triangle now uses vertex 3
+    ib->Unlock();
+    EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 1), D3D_OK);
+    device_->EndScene();
+    device_->SetStreamSource(0, nullptr, 0);
+    device_->SetIndices(nullptr, 0);
+    vb->Release();
+    ib->Release();
+}
+
 TEST_F(DeviceTest, DrawsFromUserMemoryUnbindStreamZero) {
     IDirect3DVertexBuffer8* vb = MakeTriangleBuffer(device_, 3);
     device_->SetStreamSource(0, vb, sizeof(Vertex));

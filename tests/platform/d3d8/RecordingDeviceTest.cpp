@@ -1,6 +1,9 @@
 // The call log of the recording device.
 #include "DeviceTestUtil.h"
 
+#include <set>
+#include <string>
+
 using RecordingTest = RecordingDeviceTest;
 
 TEST_F(RecordingTest, CallsAreKeptInOrderWithTheirArguments) {
@@ -88,4 +91,60 @@ TEST_F(RecordingTest, RecordingCanBeSwitchedOff) {
     device_->SetRenderState(D3DRS_LIGHTING, TRUE);
     ASSERT_EQ(recording_->Calls().size(), 1u);
     EXPECT_EQ(recording_->Calls()[0].args[1], 1u);
+}
+
+TEST_F(RecordingTest, EveryTracedCallRecordsItsOwnKindAndName) {
+    recording_->ClearCalls();
+    // Each traced method once, in the order of the list; most refuse their null arguments.
+    IDirect3DDevice8* d = device_;
+    d->TestCooperativeLevel();
+    d->ResourceManagerDiscardBytes(0);
+    d->Reset(nullptr);
+    d->Present(nullptr, nullptr, nullptr, nullptr);
+    d->CreateTexture(0, 0, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, nullptr);
+    d->CreateVertexBuffer(0, 0, 0, D3DPOOL_MANAGED, nullptr);
+    d->CreateIndexBuffer(0, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, nullptr);
+    d->CreateImageSurface(0, 0, D3DFMT_A8R8G8B8, nullptr);
+    d->CopyRects(nullptr, nullptr, 0, nullptr, nullptr);
+    d->UpdateTexture(nullptr, nullptr);
+    d->GetFrontBuffer(nullptr);
+    d->SetRenderTarget(nullptr, nullptr);
+    d->BeginScene();
+    d->EndScene();
+    d->Clear(0, nullptr, 0, 0, 1.0f, 0);
+    d->SetTransform(D3DTS_VIEW, nullptr);
+    d->MultiplyTransform(D3DTS_VIEW, nullptr);
+    d->SetViewport(nullptr);
+    d->SetMaterial(nullptr);
+    d->SetLight(0, nullptr);
+    d->LightEnable(0, FALSE);
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    d->SetTexture(0, nullptr);
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
+    d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 3, 0, 1);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, 12);
+    d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, nullptr, D3DFMT_INDEX16, nullptr, 12);
+    d->CreateVertexShader(nullptr, nullptr, nullptr, 0);
+    d->SetVertexShader(0);
+    d->DeleteVertexShader(7);
+    d->SetVertexShaderConstant(0, nullptr, 1);
+    d->SetStreamSource(0, nullptr, 0);
+    d->SetIndices(nullptr, 0);
+    d->CreatePixelShader(nullptr, nullptr);
+    d->SetPixelShader(0);
+    d->DeletePixelShader(7);
+    d->SetPixelShaderConstant(0, nullptr, 1);
+
+    const auto& calls = recording_->Calls();
+    ASSERT_EQ(calls.size(), kDeviceCallKindCount);
+    std::set<std::string> names;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(static_cast<size_t>(calls[i].kind), i);
+        const std::string name = DeviceCallName(calls[i].kind);
+        EXPECT_TRUE(names.insert(name).second) << name << " twice";
+        EXPECT_EQ(recording_->Text(calls[i]).rfind(name + "(", 0), 0u) << recording_->Text(calls[i]);
+    }
+    EXPECT_EQ(names.count("SetRenderState"), 1u);
+    EXPECT_EQ(names.count("DrawIndexedPrimitiveUP"), 1u);
 }

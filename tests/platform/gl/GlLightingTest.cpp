@@ -154,6 +154,17 @@ TEST_F(GlLightingTest, SpecularUsesHalfVectorToTheLocalViewer) {
     EXPECT_TRUE(ColorNear(DrawQuad(), 0xFF000000u));
 }
 
+TEST_F(GlLightingTest, PowerZeroMeansNoHighlight) {
+    // A white highlight would wash the grey diffuse colour out; power 0 turns it off.
+    SetMaterial({0.5f, 0.5f, 0.5f, 1}, {0, 0, 0, 1}, {1, 1, 1, 1}, 0.0f);
+    Device()->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    D3DLIGHT8 l = Light(D3DLIGHT_DIRECTIONAL);
+    l.Direction = {0, 0, 1};
+    l.Specular = ColorValue(1, 1, 1);
+    SetLight(l);
+    EXPECT_TRUE(ColorNear(DrawQuad(), Rgba{0.5f, 0.5f, 0.5f, 1}));
+}
+
 TEST_F(GlLightingTest, NineLightsAddUp) {
     SetMaterial({1, 1, 1, 1}, {0, 0, 0, 1});
     for (DWORD i = 0; i < 9; ++i) {

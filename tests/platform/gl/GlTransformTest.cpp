@@ -2,6 +2,7 @@
 
 #include "GlTestDevice.h"
 
+#include "platform/d3d8/GlDevice.h"
 #include "platform/d3d8/GlPipeline.h"
 
 #include <algorithm>
@@ -183,6 +184,72 @@ TEST(GlPipelineKeyTest, UnusedStagesAndLightsDoNotSplitPrograms) {
     ASSERT_TRUE(DecodeFvf(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, &layout));
     GlPipeline::BuildKey(in, &b);
     EXPECT_EQ(b.lighting, 0);
+}
+
+} // namespace
+
+namespace {
+
+class GlProgramCacheTest : public GlDeviceTest {};
+
+TEST_F(GlProgramCacheTest, ProgramsAreBuiltOncePerStateAndOutliveResets) {
+    auto* gl = dynamic_cast<GlDevice*>(Device());
+    ASSERT_NE(gl, nullptr);
+    auto drawFrame = [&] {
+        Begin();
+        DrawScreenQuad(0, 0, 8, 8, 0xFFFFFFFF);
+        End();
+    };
+    drawFrame(); // a warm-up frame builds what the state needs
+    const size_t built = gl->ProgramCount();
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built) << "the same state builds nothing new";
+    D3DPRESENT_PARAMETERS p = PresentParameters();
+    ASSERT_EQ(Device()->Reset(&p), D3D_OK);
+    Device()->SetRenderState(D3DRS_LIGHTING, FALSE);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built) << "a reset keeps the programs";
+    Device()->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    Device()->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built + 1) << "a new state shape builds one program";
+    Device()->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    drawFrame();
+    EXPECT_EQ(gl->ProgramCount(), built + 1);
+}
+
+TEST_F(GlProgramCacheTest, StatesDifferingOnlyInWhatNothingReadsShareAProgram) {
+    auto* gl = dynamic_cast<GlDevice*>(Device());
+    ASSERT_NE(gl, nullptr);
+    auto drawFrame = [&] {
+        Begin();
+        DrawScreenQuad(0, 0, 8, 8, 0xFF8040C0);
+        End();
+        return Pixel(4, 4);
+    };
+    IDirect3DDevice8* d = Device();
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    drawFrame();
+    const size_t built = gl->ProgramCount();
+    // The second and the extra argument of a selection, a point scale for triangles and a
+    // texture that no argument reads change nothing drawn.
+    d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    d->SetTextureStageState(0, D3DTSS_COLORARG0, D3DTA_SPECULAR);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TEXTURE);
+    d->SetRenderState(D3DRS_POINTSCALEENABLE, TRUE);
+    IDirect3DTexture8* texture = MakeTexture(1, 1, {0xFF00FF00});
+    d->SetTexture(0, texture);
+    EXPECT_TRUE(ColorNear(drawFrame(), 0xFF8040C0u));
+    EXPECT_EQ(gl->ProgramCount(), built);
+    // Reading the texture is a new program, and shows the texture.
+    d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    EXPECT_TRUE(ColorNear(drawFrame(), 0xFF00FF00u));
+    EXPECT_EQ(gl->ProgramCount(), built + 1);
+    d->SetTexture(0, nullptr);
+    texture->Release();
 }
 
 } // namespace
