@@ -11,6 +11,7 @@
 #include "render/DXC_MeshData.h"
 #include "render/DXC_Texture.h"
 #include "render/ScenePass.h"
+#include "scene/Camera.h"
 #include "support/LogCapture.h"
 
 namespace {
@@ -301,6 +302,79 @@ TEST_F(ScenePassTest, MarkersAndLinksUseTheirColoursWithoutDepthTest) {
     for (const DeviceCall& c : Calls(DeviceCallKind::DrawPrimitive))
         primitives.push_back(static_cast<D3DPRIMITIVETYPE>(c.args[0]));
     EXPECT_EQ(primitives, std::vector<D3DPRIMITIVETYPE>({D3DPT_LINESTRIP, D3DPT_POINTLIST}));
+}
+
+} // namespace
+
+namespace {
+
+bool Finite(const D3DXMATRIX& m) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (!std::isfinite(m.m[r][c])) return false;
+    return true;
+}
+
+TEST_F(ScenePassTest, CameraLooksAtItsTargetWithItsOwnUpAndNeverDegenerates) {
+    DXC_Camera camera;
+    DXC_3dObject target;
+    camera.SetNodePosition(0, -10, 0, 1);
+    // The node turned a quarter about Y: its local +Y (up) stays world +Y, -Z looks along -X.
+    camera.nodeTransform.rotationAxis = D3DXVECTOR3(0, 1, 0);
+    camera.nodeTransform.rotationAngle = Pi / 2;
+    camera.RebuildFromNode();
+    camera.fov = Pi / 2;
+    target.SetNodePosition(0, 5, 0, 1);
+    camera.SetTarget(&target);
+    pass->SetCamera(camera);
+    const D3DXMATRIX& view = gfx->GetViewMatrix();
+    D3DXVECTOR3 p(0, 5, 0), seen;
+    D3DXVec3TransformCoord(&seen, &p, &view);
+    EXPECT_NEAR(seen.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(seen.y, 0.0f, 1e-4f);
+    EXPECT_NEAR(seen.z, 15.0f, 1e-4f);
+    // Up is the node's +Y, which lies along the line of sight here: the stored up (Z) is used.
+    D3DXVECTOR3 above(0, 5, 1);
+    D3DXVec3TransformCoord(&seen, &above, &view);
+    EXPECT_GT(seen.y, 0.5f);
+    EXPECT_NEAR(gfx->GetProjectionMatrix()._22, 1.0f, 1e-5f);
+    // A target on the eye: the camera's own axis.
+    target.SetNodePosition(0, -10, 0, 1);
+    pass->SetCamera(camera);
+    EXPECT_TRUE(Finite(gfx->GetViewMatrix()));
+}
+
+TEST_F(ScenePassTest, RolledCameraTurnsThePicture) {
+    DXC_Camera camera;
+    // Looking along +Y (node: -Z turned onto +Y), then rolled 90 degrees about the sight line.
+    camera.nodeTransform.rotationAxis = D3DXVECTOR3(1, 0, 0);
+    camera.nodeTransform.rotationAngle = Pi / 2;
+    camera.RebuildFromNode();
+    pass->SetCamera(camera);
+    D3DXVECTOR3 up(0, 10, 1), seen;
+    D3DXVec3TransformCoord(&seen, &up, &gfx->GetViewMatrix());
+    EXPECT_GT(seen.z, 9.0f);
+    const float levelY = seen.y;
+    D3DXMATRIX roll;
+    const D3DXVECTOR3 sightAxis(0, 1, 0);
+    D3DXMatrixRotationAxis(&roll, &sightAxis, Pi / 2);
+    D3DXMATRIX rolled;
+    D3DXMatrixMultiply(&rolled, &camera.worldTM, &roll);
+    camera.worldTM = rolled;
+    pass->SetCamera(camera);
+    D3DXVec3TransformCoord(&seen, &up, &gfx->GetViewMatrix());
+    EXPECT_NEAR(std::fabs(seen.x), std::fabs(levelY), 1e-3f);
+    EXPECT_NEAR(seen.y, 0.0f, 1e-3f);
+}
+
+TEST_F(ScenePassTest, VertexFormatCacheAgreesWithTheDeviceAfterAMeshDraws) {
+    pass->DrawLine(D3DXVECTOR3(0, 0, 5), D3DXVECTOR3(1, 0, 5), 0xFFFFFFFF);
+    pass->RenderMesh(Quad("q", 0, 0, 10), nullptr, nullptr, 0, 0);
+    EXPECT_EQ(gfx->GetVertexFormat(), static_cast<DWORD>(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1));
+    rec->Forget();
+    pass->DrawLine(D3DXVECTOR3(0, 0, 5), D3DXVECTOR3(1, 0, 5), 0xFFFFFFFF);
+    ASSERT_FALSE(Calls(DeviceCallKind::SetVertexShader).empty());
+    EXPECT_EQ(Calls(DeviceCallKind::SetVertexShader).back().args[0], static_cast<DWORD>(DXC_LVertex::Format));
 }
 
 } // namespace
