@@ -17,8 +17,8 @@ class DXC_MeshData;
 struct MeshMaterial;
 
 // The scene render pass: draws a loaded, updated DXC_3dScene with the graphics object's
-// device. It keeps only what a frame needs between calls (the frustum, the sort scratch and
-// the sphere-map scratch); device state, resources and the state cache stay in DXC_Gfx.
+// device. It keeps only what a frame needs between calls (the frustum and the sort scratch);
+// device state, resources and the state cache stay in DXC_Gfx.
 //
 // The order of a frame (RenderScene, between BeginScene and EndScene):
 //   1. camera: the scene's active camera sets view and projection (SetCamera); with the
@@ -89,8 +89,7 @@ private:
     void DrawLinks(DXC_3dScene& scene);
     void SetWorldPalette(DXC_Mesh& mesh, DXC_MeshData& data, const D3DXMATRIX& world,
                          const D3DXMATRIX& parent);
-    int32_t MirroredWorld(DXC_Mesh& mesh, DXC_MeshData& data, const D3DXMATRIX& world,
-                          const D3DXMATRIX& parent);
+    int32_t MirroredWorld(const DXC_MeshData& data, const D3DXMATRIX& world) const;
     void DrawMaterials(DXC_Mesh& mesh, DXC_MeshData& data, const D3DMATERIAL8* override, int32_t singleStage,
                        int32_t geometryOnly, int32_t cullMode);
     void DrawMaterial(DXC_Mesh& mesh, DXC_MeshData& data, int32_t index, const D3DMATERIAL8* override,
@@ -100,8 +99,7 @@ private:
     void SetupSlot(DXC_Texture& texture, int32_t slot, int32_t stage, int32_t& skipNext);
     void SetupSequence(DXC_Texture& texture);
     void ClearStages(int32_t stage);
-    void ComputeSphereMap(DXC_Mesh& mesh, DXC_MeshData& data, int32_t channel, DWORD vertexStart,
-                          DWORD vertexCount);
+    void ComputeSphereMap(DXC_MeshData& data, int32_t channel, DWORD vertexStart, DWORD vertexCount);
 
     DXC_Gfx& gfx;
     SceneFrustum frustum;

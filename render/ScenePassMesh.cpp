@@ -120,10 +120,7 @@ void DXC_ScenePass::SetWorldPalette(DXC_Mesh& mesh, DXC_MeshData& data, const D3
 }
 
 // 1 when the matrix that places the mesh mirrors it.
-int32_t DXC_ScenePass::MirroredWorld(DXC_Mesh& mesh, DXC_MeshData& data, const D3DXMATRIX& world,
-                                     const D3DXMATRIX& parent) {
-    (void)mesh;
-    (void)parent;
+int32_t DXC_ScenePass::MirroredWorld(const DXC_MeshData& data, const D3DXMATRIX& world) const {
     const D3DXMATRIX& m = data.skinned && data.blendMatrixCount >= 2 ? gfx.GetWorldMatrix(1) : world;
     return D3DXMatrixDeterminant(&m) < 0.0f;
 }
@@ -155,8 +152,7 @@ int32_t DXC_ScenePass::RenderMesh(DXC_Mesh* mesh, const D3DXMATRIX* parent, cons
         SetWorldPalette(*mesh, *data, world, parentMatrix);
     else
         gfx.SetWorldMatrix(0, world);
-    const int32_t cullMode =
-        MirroredWorld(*mesh, *data, world, parentMatrix) ? -scope.cullMode : scope.cullMode;
+    const int32_t cullMode = MirroredWorld(*data, world) ? -scope.cullMode : scope.cullMode;
 
     if (mesh->GetMaterialCount() == 0) {
         if (!geometryOnly) {
@@ -227,21 +223,20 @@ int32_t DXC_ScenePass::DrawSubset(DXC_Mesh& mesh, DXC_MeshData& data, int32_t su
         Error("Attribute set for material %i in mesh '%s' with wrong ID", subset, mesh.name.Text());
     for (const D3DXATTRIBUTERANGE& range : table) {
         if (range.AttribId != static_cast<DWORD>(subset) || range.FaceCount == 0) continue;
-        if (channel >= 0) ComputeSphereMap(mesh, data, channel, range.VertexStart, range.VertexCount);
+        if (channel >= 0) ComputeSphereMap(data, channel, range.VertexStart, range.VertexCount);
         gfx.DrawIndexedSubset(data.GetMesh(), static_cast<int32_t>(range.FaceStart),
                               static_cast<int32_t>(range.FaceCount), data.hardwareBlending);
     }
     return 1;
 }
 
-void DXC_ScenePass::ComputeSphereMap(DXC_Mesh& mesh, DXC_MeshData& data, int32_t channel, DWORD vertexStart,
+void DXC_ScenePass::ComputeSphereMap(DXC_MeshData& data, int32_t channel, DWORD vertexStart,
                                      DWORD vertexCount) {
     const VertexFormat& format = data.vertexFormat;
     if (channel >= VertexFormat::MaxTexCoordSets || format.texCoord[channel] < 0 || format.normal < 0) return;
     // The coordinates depend on where this mesh stands: a clone must not write them into the
     // buffer it shares with its source.
     data.MakeGeometryOwn();
-    (void)mesh;
     D3DXMATRIX inverseView;
     D3DXMatrixInverse(&inverseView, nullptr, &gfx.GetViewMatrix());
     const D3DXVECTOR3 eye(inverseView._41, inverseView._42, inverseView._43);
