@@ -1,63 +1,15 @@
-// A frame of the scene pass must not allocate. This file replaces the global allocation
-// functions for the whole test program; they count only while the window flag is set, so
-// the other tests in the program are unaffected.
+// A frame of the scene pass must not allocate, counted by the shared counting allocator
+// (support/AllocationCounter), which counts only while counting is on.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "GfxTestSupport.h"
 #include "PassTestScene.h"
 #include "render/DXC_MeshData.h"
 #include "render/DXC_Texture.h"
 #include "render/ScenePass.h"
-
-namespace {
-
-std::atomic<bool> gCountAllocations{false};
-std::atomic<long> gAllocations{0};
-
-void* Allocate(std::size_t n) {
-    if (gCountAllocations.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
-    return std::malloc(n ? n : 1);
-}
-
-} // namespace
-
-void* operator new(std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    return Allocate(n);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    return Allocate(n);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -110,12 +62,12 @@ TEST(FrameAllocation, AFrameOfTheScenePassAllocatesNothing) {
         gfx.EndScene();
     };
     frame(); // the first frame may size the pass's scratch and copy shared geometry
-    gAllocations = 0;
-    gCountAllocations = true;
+    allocation_counter::ResetCount();
+    allocation_counter::SetCounting(true);
     frame();
     frame();
-    gCountAllocations = false;
-    EXPECT_EQ(gAllocations.load(), 0);
+    allocation_counter::SetCounting(false);
+    EXPECT_EQ(allocation_counter::Count(), 0);
 }
 
 } // namespace
