@@ -42,6 +42,11 @@ public:
     int32_t Read(File& file, const MeshGeometryReadOptions& options) override;
     void AttachGfx(DXC_Gfx* owner) { gfx = owner; }
 
+    // Gives this mesh a D3DX mesh of its own when it shares one with a clone, so that writing
+    // its vertices (the processor's sphere map) leaves the others alone. Fatal "CloneMeshFVF
+    // failed: %s".
+    void MakeGeometryOwn();
+
     // Takes over one reference of the D3DX mesh (the caller's); an earlier one is released.
     void SetMesh(ID3DXMesh* d3dxMesh);
     ID3DXMesh* GetMesh() const { return mesh; }
