@@ -454,6 +454,12 @@ void DXC_Gfx::SetProjection(float nearZ, float farZ, float fov, float aspect) {
     frustumDirty = 1;
 }
 
+void DXC_Gfx::SetProjectionMatrix(const D3DXMATRIX& matrix) {
+    projectionMatrix = matrix;
+    SetTransform(D3DTS_PROJECTION, matrix);
+    frustumDirty = 1;
+}
+
 void DXC_Gfx::SetViewMatrix(const D3DXMATRIX& matrix) {
     viewMatrix = matrix;
     frustumDirty = 1;

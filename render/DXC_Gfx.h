@@ -66,6 +66,9 @@ public:
                         float maxZ = 1.0f);
     void SetProjection(float nearPlane, float farPlane, float fov, float aspect = -1.0f);
     void SetViewMatrix(const D3DXMATRIX& matrix);
+    // A projection matrix made elsewhere (the render pass's X mirror): stored, sent, frustum
+    // marked dirty; near and far stay as they are.
+    void SetProjectionMatrix(const D3DXMATRIX& matrix);
 
     IDirect3D8* GetDirect3D() const { return direct3D; }
     IDirect3DDevice8* GetDevice() const { return device; }
@@ -157,6 +160,12 @@ public:
     void ApplyPointParameters(PointParameters& parameters, int32_t hardwareLimit);
 
     void InvalidateStateCache();
+    // The next SetBlendMode is sent even when it repeats the cached mode (after stage states
+    // that the blend modes also touch were changed behind the cache).
+    void ForgetBlendCache() {
+        blendModeCache = -1;
+        blendAlphaCache = -1;
+    }
     void RestoreStates();
 
     // Remembered settings (what RestoreStates sends again).
@@ -276,6 +285,7 @@ public:
     // ---- Settings read by textures and the render pass -----------------------------------------
     D3DCOLOR addColor = 0;      // added colour of diffuse maps (0 = off)
     int32_t modulateSwitch = 0; // map type 3 modulates with diffuse
+    int32_t activeStages = 2;   // texture stages the material set-up uses
     D3DFORMAT alternateTextureFormat = D3DFMT_UNKNOWN;
     int32_t immediateListSize = 32;
     float pixelAspect = 1.0f;

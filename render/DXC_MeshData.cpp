@@ -54,6 +54,28 @@ void DXC_MeshData::SetMesh(ID3DXMesh* d3dxMesh) {
     attributeTableRead = 0;
 }
 
+void DXC_MeshData::MakeGeometryOwn() {
+    if (!mesh) return;
+    const ULONG references = mesh->AddRef();
+    mesh->Release();
+    if (references <= 2) return; // ours and the one just taken
+    IDirect3DDevice8* device = nullptr;
+    mesh->GetDevice(&device);
+    ID3DXMesh* copy = nullptr;
+    HRESULT hr = mesh->CloneMeshFVF(mesh->GetOptions(), mesh->GetFVF(), device, &copy);
+    if (device) device->Release();
+    if (SUCCEEDED(hr)) hr = copy->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
+    if (FAILED(hr)) {
+        SafeRelease(copy);
+        owner->Error("CloneMeshFVF failed: %s", ErrorText(hr));
+    }
+    const std::vector<D3DXATTRIBUTERANGE> table = attributeTable;
+    const int32_t tableRead = attributeTableRead;
+    SetMesh(copy);
+    attributeTable = table;
+    attributeTableRead = tableRead;
+}
+
 // ---- buffer locks ---------------------------------------------------------------------------
 
 BYTE* DXC_MeshData::LockIndexBuffer(DWORD flags) {

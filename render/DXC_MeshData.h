@@ -31,6 +31,11 @@ public:
 
     std::unique_ptr<DXC_MeshGeometry> CopyShared(DXC_Mesh& newOwner) const override;
 
+    // Gives this mesh a D3DX mesh of its own when it shares one with a clone, so that writing
+    // its vertices (the processor's sphere map) leaves the others alone. Fatal "CloneMeshFVF
+    // failed: %s".
+    void MakeGeometryOwn();
+
     // Takes over one reference of the D3DX mesh (the caller's); an earlier one is released.
     void SetMesh(ID3DXMesh* d3dxMesh);
     ID3DXMesh* GetMesh() const { return mesh; }
