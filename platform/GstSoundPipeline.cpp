@@ -93,7 +93,8 @@ public:
 
     Event NextEvent(std::string* text) override {
         if (!bus_) return None;
-        GstMessage* m = gst_bus_pop_filtered(bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        GstMessage* m =
+            gst_bus_pop_filtered(bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
         if (!m) return None;
         Event e = EndOfStream;
         if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) {

@@ -97,26 +97,39 @@ public:
 private:
     void Dispatch(const SDL_Event& e, WindowEventSink& sink) {
         switch (e.type) {
-        case SDL_QUIT: sink.OnDestroy(); break;
-        case SDL_WINDOWEVENT: DispatchWindow(e.window, sink); break;
+        case SDL_QUIT:
+            sink.OnDestroy();
+            break;
+        case SDL_WINDOWEVENT:
+            DispatchWindow(e.window, sink);
+            break;
         case SDL_KEYDOWN:
-        case SDL_KEYUP: keyboard_.Apply(e.key); break; // counts for the next read
+        case SDL_KEYUP:
+            keyboard_.Apply(e.key);
+            break; // counts for the next read
         case SDL_MOUSEBUTTONDOWN:
             if (e.button.button == SDL_BUTTON_LEFT) sink.OnMouseButton(0, e.button.x, e.button.y);
             if (e.button.button == SDL_BUTTON_RIGHT) sink.OnMouseButton(1, e.button.x, e.button.y);
             break;
-        default: break;
+        default:
+            break;
         }
     }
 
     void DispatchWindow(const SDL_WindowEvent& w, WindowEventSink& sink) {
         if (w.windowID != SDL_GetWindowID(window_)) return;
         switch (w.event) {
-        case SDL_WINDOWEVENT_CLOSE: sink.OnDestroy(); break;
-        case SDL_WINDOWEVENT_MINIMIZED: sink.OnMinimised(true); break;
+        case SDL_WINDOWEVENT_CLOSE:
+            sink.OnDestroy();
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            sink.OnMinimised(true);
+            break;
         case SDL_WINDOWEVENT_RESTORED:
         case SDL_WINDOWEVENT_MAXIMIZED:
-        case SDL_WINDOWEVENT_SHOWN: sink.OnMinimised(false); break;
+        case SDL_WINDOWEVENT_SHOWN:
+            sink.OnMinimised(false);
+            break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             keyboard_.Acquire();
             sink.OnActivate(true);
@@ -125,8 +138,11 @@ private:
             keyboard_.Clear(); // keys held while focus leaves are released
             sink.OnActivate(false);
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: sink.OnClientSize(w.data1, w.data2); break;
-        default: break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            sink.OnClientSize(w.data1, w.data2);
+            break;
+        default:
+            break;
         }
     }
 

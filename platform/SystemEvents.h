@@ -12,11 +12,11 @@
 class WindowEventSink {
 public:
     virtual ~WindowEventSink() = default;
-    virtual void OnDestroy() = 0;                         // window closed or the program asked to quit
-    virtual void OnMinimised(bool minimised) = 0;         // minimised, or restored/shown again
-    virtual void OnActivate(bool active) = 0;             // keyboard focus gained or lost
-    virtual void OnSizeMove(bool entering) = 0;           // a move or resize begins or ends
-    virtual void OnClientSize(int width, int height) = 0; // new client size
+    virtual void OnDestroy() = 0;                             // window closed or the program asked to quit
+    virtual void OnMinimised(bool minimised) = 0;             // minimised, or restored/shown again
+    virtual void OnActivate(bool active) = 0;                 // keyboard focus gained or lost
+    virtual void OnSizeMove(bool entering) = 0;               // a move or resize begins or ends
+    virtual void OnClientSize(int width, int height) = 0;     // new client size
     virtual void OnMouseButton(int button, int x, int y) = 0; // 0 left, 1 right, client pixels
 };
 

@@ -120,7 +120,8 @@ bool PlatformWindow::ApplyDisplayMode(int width, int height, int refreshRate, in
         if (description) *description = SDL_GetError();
         return false;
     }
-    if (SDL_SetWindowDisplayMode(window, &chosen) != 0 || SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+    if (SDL_SetWindowDisplayMode(window, &chosen) != 0 ||
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
         if (description) *description = SDL_GetError();
         return false;
     }
@@ -129,8 +130,9 @@ bool PlatformWindow::ApplyDisplayMode(int width, int height, int refreshRate, in
     SDL_DisplayMode now{};
     if (SDL_GetWindowDisplayMode(window, &now) != 0) now = chosen;
     if (description)
-        *description = std::to_string(now.w) + "x" + std::to_string(now.h) + " " + std::to_string(now.refresh_rate) +
-                       " Hz " + std::to_string(SDL_BITSPERPIXEL(now.format)) + " bpp";
+        *description = std::to_string(now.w) + "x" + std::to_string(now.h) + " " +
+                       std::to_string(now.refresh_rate) + " Hz " +
+                       std::to_string(SDL_BITSPERPIXEL(now.format)) + " bpp";
     return true;
 }
 

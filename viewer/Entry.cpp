@@ -127,7 +127,8 @@ void ApplyFullScreenMode(PlatformWindow* window) {
                                  static_cast<int>(mode.RefreshRate), bits, &description))
         LogMessage("Display mode set: %s", description.c_str());
     else
-        g_Gfx->Warning("Display mode %ux%u could not be set: %s", mode.Width, mode.Height, description.c_str());
+        g_Gfx->Warning("Display mode %ux%u could not be set: %s", mode.Width, mode.Height,
+                       description.c_str());
 }
 
 int RunEngine(ViewerSettings& settings, PlatformWindow* window, EngineObjects& engine) {

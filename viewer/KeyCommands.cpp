@@ -331,10 +331,14 @@ bool ModifiersMatch(ViewerLoop& l, Modifiers m) {
     const bool shift = ShiftHeld(l);
     const bool ctrl = l.keyboard.IsKeyDown(DIK_LCONTROL) || l.keyboard.IsKeyDown(DIK_RCONTROL);
     switch (m) {
-    case Modifiers::Any: return true;
-    case Modifiers::Shift: return shift;
-    case Modifiers::Ctrl: return ctrl;
-    case Modifiers::Plain: return !shift && !ctrl;
+    case Modifiers::Any:
+        return true;
+    case Modifiers::Shift:
+        return shift;
+    case Modifiers::Ctrl:
+        return ctrl;
+    case Modifiers::Plain:
+        return !shift && !ctrl;
     }
     return false;
 }
@@ -342,10 +346,14 @@ bool ModifiersMatch(ViewerLoop& l, Modifiers m) {
 // The presses a binding acts with in this frame (0: it does not act).
 int32_t PressesFor(ViewerLoop& l, const KeyBinding& b) {
     switch (b.kind) {
-    case KeyKind::Always: return 1;
-    case KeyKind::Held: return l.keyboard.IsKeyDown(b.key);
-    case KeyKind::Pressed: return l.keyboard.KeyPresses(b.key) > 0 ? 1 : 0;
-    case KeyKind::Presses: return l.keyboard.KeyPresses(b.key);
+    case KeyKind::Always:
+        return 1;
+    case KeyKind::Held:
+        return l.keyboard.IsKeyDown(b.key);
+    case KeyKind::Pressed:
+        return l.keyboard.KeyPresses(b.key) > 0 ? 1 : 0;
+    case KeyKind::Presses:
+        return l.keyboard.KeyPresses(b.key);
     }
     return 0;
 }

@@ -26,18 +26,18 @@ enum class KeyKind : uint8_t {
 };
 
 enum class Modifiers : uint8_t {
-    Any,         // Shift and Ctrl do not matter
-    Shift,       // Shift held
-    Ctrl,        // Ctrl held
-    Plain,       // neither Shift nor Ctrl held
+    Any,   // Shift and Ctrl do not matter
+    Shift, // Shift held
+    Ctrl,  // Ctrl held
+    Plain, // neither Shift nor Ctrl held
 };
 
 struct KeyBinding {
     uint8_t key;
     KeyKind kind;
     Modifiers modifiers;
-    const char* command;         // the command's name, for help texts and tests
-    bool whenLocked;             // also under /nokey and /esc
+    const char* command; // the command's name, for help texts and tests
+    bool whenLocked;     // also under /nokey and /esc
     void (*run)(ViewerLoop& loop, int32_t presses);
 };
 

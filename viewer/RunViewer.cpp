@@ -162,7 +162,7 @@ bool ViewerLoop::Frame() {
     DrawFrame();
     CountFrameRate(now);
     PresentFrame(now);
-    ApplyPauseKey(*this);
+    ::ApplyPauseKey(*this);
     PumpMessages();
     if (words.quit) return false;
     WaitWhileInactive();
@@ -197,7 +197,7 @@ bool ViewerLoop::ApplyEndRule() {
 }
 
 void ViewerLoop::DrawFrame() {
-    if (view.currentCamera == -1) pass.SetCamera(freeCamera);
+    if (view.currentCamera == -1) gfx.SetViewMatrix(CameraViewMatrix(freeCamera));
     static constexpr int32_t kFillModes[3] = {3, 2, 1};
     gfx.SetFillMode(kFillModes[view.shadingMode % 3]);
     gfx.BeginScene();

@@ -88,7 +88,6 @@ private:
     void DrawFrame();
     void CountFrameRate(double now);
     void PresentFrame(double now);
-    void ApplyPauseKey();
     void PumpMessages();
     void WaitWhileInactive();
     void StartSound();

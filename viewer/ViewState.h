@@ -24,8 +24,8 @@ struct ViewState {
     int32_t currentCamera = -1; // -1: the free camera
     int32_t currentMesh = 0;
     int32_t meshCount = 0;
-    int32_t vertexCount = 0;    // of the current mesh
-    int32_t hasTexCoords = 0;   // the current mesh has texture coordinates
+    int32_t vertexCount = 0;  // of the current mesh
+    int32_t hasTexCoords = 0; // the current mesh has texture coordinates
     int32_t vertexSelection = -1;
     int32_t helperSelection = -2; // -2 none, -1 all, n one
     int32_t lightSelection = -2;

@@ -32,11 +32,11 @@ TEST_F(KeyboardTest, HeldKeyActsAtThePressAndThenAtDelayPlusWholeRepeatPeriods) 
     events.keyboard.Press(DIK_S);
     EXPECT_EQ(FrameAt(10.0, DIK_S), 1);
     EXPECT_EQ(FrameAt(10.2, DIK_S), 0);
-    EXPECT_EQ(FrameAt(10.3, DIK_S), 0);              // the delay itself does not repeat yet
+    EXPECT_EQ(FrameAt(10.3, DIK_S), 0); // the delay itself does not repeat yet
     EXPECT_EQ(FrameAt(10.3 + 1.0 / 30 - 1e-3, DIK_S), 0);
-    EXPECT_EQ(FrameAt(10.3 + 1.0 / 30, DIK_S), 1);   // k = 1, exactly on time
+    EXPECT_EQ(FrameAt(10.3 + 1.0 / 30, DIK_S), 1); // k = 1, exactly on time
     EXPECT_EQ(FrameAt(10.3 + 1.0 / 30 + 1e-3, DIK_S), 0);
-    EXPECT_EQ(FrameAt(10.3 + 5.0 / 30, DIK_S), 4);   // a slow frame collects k = 2..5
+    EXPECT_EQ(FrameAt(10.3 + 5.0 / 30, DIK_S), 4); // a slow frame collects k = 2..5
     EXPECT_EQ(FrameAt(10.3 + 6.0 / 30, DIK_S), 1);
 }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <thread>
 
@@ -106,7 +106,8 @@ void WriteTone(const std::string& path, double seconds) {
     u16(16);
     f.write("data", 4);
     u32(bytes);
-    for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3))));
+    for (uint32_t i = 0; i < samples; ++i)
+        u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3))));
 }
 
 // Waits up to seconds for the condition, checking every 10 ms.
@@ -138,10 +139,12 @@ TEST_F(GstMediaTest, LoopingSoundStartsAgainFromZeroAtEachEnd) {
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(WaitFor(5.0, [&] { return media.HasEvents(); })) << "no end of stream in round " << round;
         media.HandleEvents();
-        ASSERT_TRUE(WaitFor(2.0, [&] {
-            const double at = p->Position();
-            return at > 0.0 && at < 0.3;
-        })) << "did not start again, at " << p->Position();
+        ASSERT_TRUE(WaitFor(2.0,
+                            [&] {
+                                const double at = p->Position();
+                                return at > 0.0 && at < 0.3;
+                            }))
+            << "did not start again, at " << p->Position();
         EXPECT_TRUE(p->IsRunning());
     }
     // Without a sound card the log says once that the sound plays silently.
@@ -172,7 +175,8 @@ TEST_F(GstMediaTest, PositionAndRateReachThePipelineAndARefusedRateKeepsTheOld) 
     EXPECT_EQ(p->Rate(), 2.0);
     media.SetRate(0.0);
     EXPECT_EQ(p->Rate(), 2.0);
-    EXPECT_TRUE(WaitFor(2.0, [&] { return std::fabs(p->Position() - 0.25) < 0.02; })) << "rate moved the position";
+    EXPECT_TRUE(WaitFor(2.0, [&] { return std::fabs(p->Position() - 0.25) < 0.02; }))
+        << "rate moved the position";
 }
 
 TEST_F(GstMediaTest, MissingOrUnplayableFileIsFatal) {
