@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
-#include <string_view>
 #include <strings.h>
+#include <string_view>
 
 namespace {
 

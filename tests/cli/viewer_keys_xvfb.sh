@@ -71,4 +71,11 @@ sleep 0.5
 kill -0 "$pid" 2>/dev/null && echo "ok: /nokey ignores Escape" || { echo "FAIL: /nokey ended on Escape"; fail=1; }
 finish
 check "/close at the end exit" 1 $?
+
+# Full screen takes the display mode the graphics chose (Xvfb offers only its own size) and
+# names it in the log.
+rm -f logfile.txt
+timeout 60 "$exe" showcase.kzv /full /resx:1024 /resy:768 /bpp:32 /close /t:2.7 2>err.txt
+check "full screen exit" 1 $?
+grep -q "^Display mode set: 1024x768 [0-9]* Hz [0-9]* bpp " logfile.txt || { echo "FAIL: mode line"; cat logfile.txt; fail=1; }
 exit $fail
