@@ -2,6 +2,7 @@
 #include "render/ScenePass.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "render/DXC_Gfx.h"
 #include "render/DXC_Texture.h"
@@ -14,6 +15,10 @@ constexpr D3DCOLOR HelperColour = 0xFF01FF9B;
 constexpr D3DCOLOR SelectedHelperColour = 0xFFFF3737;
 constexpr D3DCOLOR LightOnColour = 0xFFE6E61E;
 constexpr D3DCOLOR LightOffColour = 0xFF82821E;
+
+float Length(const D3DXVECTOR3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 
 D3DXVECTOR3 WorldPosition(const DXC_3dObject& object) {
     return D3DXVECTOR3(object.worldTM._41, object.worldTM._42, object.worldTM._43);
@@ -59,9 +64,20 @@ void DXC_ScenePass::SetCamera(DXC_Camera& camera) {
     // a camera without target looks along its local -Z with local +Y up.
     const D3DXMATRIX& w = camera.worldTM;
     const D3DXVECTOR3 eye = WorldPosition(camera);
-    D3DXVECTOR3 at(eye.x - w._31, eye.y - w._32, eye.z - w._33);
+    const D3DXVECTOR3 ahead(eye.x - w._31, eye.y - w._32, eye.z - w._33);
+    D3DXVECTOR3 at = ahead;
     if (const DXC_3dObject* target = camera.GetTarget()) at = WorldPosition(*target);
-    const D3DXVECTOR3 up(w._21, w._22, w._23);
+    // A target on the eye, or an up along the line of sight, would give no view at all (NaNs):
+    // the camera's own axis and stored up vector stand in.
+    if (Length(at - eye) < 1e-6f) at = ahead;
+    D3DXVECTOR3 up(w._21, w._22, w._23);
+    const D3DXVECTOR3 sight = at - eye;
+    D3DXVECTOR3 side;
+    D3DXVec3Cross(&side, &up, &sight);
+    if (Length(side) <= 1e-4f * Length(up) * Length(sight)) up = camera.up;
+    D3DXVec3Cross(&side, &up, &sight);
+    if (Length(side) <= 1e-4f * Length(up) * Length(sight))
+        up = std::fabs(sight.z) < std::fabs(sight.y) ? D3DXVECTOR3(0, 0, 1) : D3DXVECTOR3(0, 1, 0);
     D3DXMATRIX view;
     D3DXMatrixLookAtLH(&view, &eye, &at, &up);
     gfx.SetViewMatrix(view);

@@ -207,6 +207,9 @@ int32_t DXC_ScenePass::DrawMeshSubset(DXC_Mesh* mesh, int32_t subset) {
     if (!gfx.GetActiveVertexShader() && channel < 0) {
         const HRESULT hr = data->GetMesh()->DrawSubset(static_cast<DWORD>(subset));
         if (FAILED(hr)) Error(" DrawSubset failed: %s", ErrorText(hr));
+        // The mesh set its own vertex format on the device: the graphics object's cache is
+        // made to agree, so that the next list drawn with another format sends it.
+        gfx.SetVertexFormat(data->GetMesh()->GetFVF());
         return 1;
     }
     const std::vector<D3DXATTRIBUTERANGE>& table = data->GetAttributeTable();

@@ -11,75 +11,19 @@
 
 #include "SceneReport.h"
 #include "TextEncoding.h"
+#include "ToolSupport.h"
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
-#include "scene/Scene3d.h"
 #include "render/GfxSceneGraphics.h"
+#include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
 namespace {
-
-// A decimal number in the "C" locale, finite, nothing after it.
-bool ParseSeconds(const std::string& text, float& out) {
-    const char* first = text.c_str();
-    const char* last = first + text.size();
-    float value = 0.0f;
-    const auto result = std::from_chars(first, last, value);
-    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(value)) return false;
-    out = value;
-    return true;
-}
-
-// The log file of the run goes to a private folder that is removed at the end: the report
-// carries the lines, and a tool run must not leave "logfile.txt" behind in the caller's folder.
-// The file is still written so that the log keeps its entry limit.
-class PrivateLogFolder {
-public:
-    PrivateLogFolder() {
-        std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "kzvtoolXXXXXX").string();
-        if (!ec && mkdtemp(pattern.data())) folder = pattern;
-    }
-    ~PrivateLogFolder() {
-        if (folder.empty()) return;
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-    PrivateLogFolder(const PrivateLogFolder&) = delete;
-    PrivateLogFolder& operator=(const PrivateLogFolder&) = delete;
-
-    // Starts a fresh log (entry count, clock) in the folder. Without a folder the file can
-    // not be written, and the lines still reach the observer.
-    void Restart() const {
-        ResetLogState();
-        SetLogDirectory(folder.empty() ? std::string("/nonexistent-kzvtool-log") : folder);
-    }
-
-private:
-    std::string folder;
-};
-
-// The folder for maps that are not found where a scene names them: the option, else the
-// viewer's setting.
-std::string DefaultTexturePath(const InfoOptions& options) {
-    // The loader puts the file name directly after the folder, as the viewer's setting ends
-    // with a separator; a folder given here may leave it out.
-    if (options.texturePathGiven) {
-        std::string folder = options.texturePath;
-        if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
-        return folder;
-    }
-    RegistryKey key;
-    std::string value;
-    if (key.Open("Software\\Halvorn\\KZVView") && key.QueryValue("DefaultTexturePath", value, 256) == 0)
-        return value;
-    return {};
-}
 
 // "kzv" or "3sc" and the version byte of a binary scene, from the first bytes as the scene
 // load tells the two forms apart.
@@ -230,7 +174,8 @@ int RunInfo(const std::vector<std::string>& args, std::string& error) {
     logFolder.Restart();
     std::unique_ptr<SceneSession> session;
     try {
-        session = std::make_unique<SceneSession>(DefaultTexturePath(options));
+        session =
+            std::make_unique<SceneSession>(DefaultTexturePath(options.texturePathGiven, options.texturePath));
     } catch (const DXC_Error& e) {
         std::fprintf(stderr, "kzvtool: no graphics object on the recording device: %s: %s\n", e.name,
                      e.message);

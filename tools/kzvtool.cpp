@@ -1,16 +1,19 @@
-// kzvtool: scene information for scripts, loaded exactly as the viewer loads it, on the
-// recording device (no window, no GL).
+// kzvtool: scene information and pictures for scripts, loaded exactly as the viewer loads
+// them: information on the recording device (no window, no GL), pictures headless on the GL
+// device.
 //
 //   kzvtool info [--json] [--at SECONDS] [--loop] [--textures DIR] FILE...
+//   kzvtool render [options] -o OUT FILE
 //
-// Exit codes: 0 when every file loaded, 1 when any file failed, 2 for a wrong command line,
-// 3 for commands this build does not have yet (convert, render).
+// Exit codes: 0 success, 1 a file failed, 2 for a wrong command line, 3 for commands this
+// build does not have yet (convert).
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "InfoCommand.h"
+#include "RenderCommand.h"
 
 namespace {
 
@@ -24,7 +27,18 @@ constexpr const char* UsageText =
     "  --textures DIR  folder for maps not found where the scene names them (default: the\n"
     "                  viewer's DefaultTexturePath setting)\n"
     "  Exit code 0 when every file loaded, 1 when any failed, 2 for a wrong command line.\n"
-    "Not built yet (exit code 3): kzvtool convert, kzvtool render\n";
+    "Usage: kzvtool render [--at SECONDS | --range START:END:STEP] [--camera N|free]\n"
+    "                      [--size WxH] [--mirror 0|1] [--shading solid|wire|point]\n"
+    "                      [--lighting 0|1] [--background 0xAARRGGBB] [--loop]\n"
+    "                      [--textures DIR] -o OUT FILE\n"
+    "  Draws the scene headless (EGL) exactly as the viewer's first frame shows it and writes\n"
+    "  the picture to OUT (.png or .bmp). Defaults: 640x480, the first scene camera (the free\n"
+    "  camera when there is none), mirror 1, solid, lighting on, the scene's background, the\n"
+    "  scene's first frame. With --range (seconds, END included when a step lands on it) OUT\n"
+    "  holds one integer field, e.g. frame_%04d.png, numbered from 0.\n"
+    "  Exit code 0 written, 1 the scene or a picture could not be loaded or written (or no GL\n"
+    "  context), 2 for a wrong command line.\n"
+    "Not built yet (exit code 3): kzvtool convert\n";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "kzvtool: %s\n", problem.c_str());
@@ -48,7 +62,13 @@ int main(int argc, char** argv) {
         if (code == 2) return Usage(error);
         return code;
     }
-    if (command == "convert" || command == "render") {
+    if (command == "render") {
+        std::string error;
+        const int code = RunRender({args.begin() + 1, args.end()}, error);
+        if (code == 2) return Usage(error);
+        return code;
+    }
+    if (command == "convert") {
         std::fprintf(stderr, "kzvtool: %s is not built yet\n", command.c_str());
         return 3;
     }

@@ -1,0 +1,52 @@
+#include "ToolSupport.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "foundation/Log.h"
+#include "platform/Registry.h"
+
+bool ParseSeconds(const std::string& text, float& out) {
+    const char* first = text.c_str();
+    const char* last = first + text.size();
+    float value = 0.0f;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc() || result.ptr != last || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+PrivateLogFolder::PrivateLogFolder() {
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec) / "kzvtoolXXXXXX").string();
+    if (!ec && mkdtemp(pattern.data())) folder = pattern;
+}
+
+PrivateLogFolder::~PrivateLogFolder() {
+    if (folder.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+void PrivateLogFolder::Restart() const {
+    ResetLogState();
+    SetLogDirectory(folder.empty() ? std::string("/nonexistent-kzvtool-log") : folder);
+}
+
+std::string DefaultTexturePath(bool given, const std::string& folder) {
+    // The loader puts the file name directly after the folder, as the viewer's setting ends
+    // with a separator; a folder given here may leave it out.
+    if (given) {
+        std::string path = folder;
+        if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
+        return path;
+    }
+    RegistryKey key;
+    std::string value;
+    if (key.Open("Software\\Halvorn\\KZVView") && key.QueryValue("DefaultTexturePath", value, 256) == 0)
+        return value;
+    return {};
+}

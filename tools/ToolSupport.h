@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+// What the kzvtool commands share: number parsing, the private log folder and the texture folder.
+
+// A decimal number in the "C" locale, finite, nothing after it.
+bool ParseSeconds(const std::string& text, float& out);
+
+// The log file of a run goes to a private folder that is removed at the end: a report carries
+// the lines, and a tool run must not leave "logfile.txt" behind in the caller's folder. The
+// file is still written so that the log keeps its entry limit.
+class PrivateLogFolder {
+public:
+    PrivateLogFolder();
+    ~PrivateLogFolder();
+    PrivateLogFolder(const PrivateLogFolder&) = delete;
+    PrivateLogFolder& operator=(const PrivateLogFolder&) = delete;
+
+    // Starts a fresh log (entry count, clock) in the folder. Without a folder the file can
+    // not be written, and the lines still reach the observer.
+    void Restart() const;
+
+private:
+    std::string folder;
+};
+
+// The folder for maps that are not found where a scene names them: the option's folder when
+// given (with a separator added), else the viewer's DefaultTexturePath setting.
+std::string DefaultTexturePath(bool given, const std::string& folder);
