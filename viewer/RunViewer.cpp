@@ -161,7 +161,7 @@ bool ViewerLoop::Frame() {
     if (services.inspect) services.inspect(*this);
     DrawFrame();
     CountFrameRate(now);
-    PresentFrame(now);
+    PresentFrame();
     ::ApplyPauseKey(*this);
     PumpMessages();
     if (words.quit) return false;
@@ -214,7 +214,7 @@ void ViewerLoop::CountFrameRate(double now) {
     }
 }
 
-void ViewerLoop::PresentFrame(double now) {
+void ViewerLoop::PresentFrame() {
     gfx.SetTextureFilter(2, 0);
     gfx.SetBlendMode(4, 0);
     gfx.SetFillMode(3);
@@ -224,7 +224,9 @@ void ViewerLoop::PresentFrame(double now) {
     gfx.SetBlendMode(9, 0);
     gfx.SetTextureFilter(1, 0);
     gfx.EndScene();
-    if (!gfx.Present()) view.lastFrameTime = now; // the reset's lost time does not count
+    // A reset waited inside Present for the device: that time does not count, so the clock is
+    // read again rather than reusing the frame's start time.
+    if (!gfx.Present()) view.lastFrameTime = Now();
     ++frames;
 }
 

@@ -87,7 +87,7 @@ private:
     void LimitFrameRate(double now);
     void DrawFrame();
     void CountFrameRate(double now);
-    void PresentFrame(double now);
+    void PresentFrame();
     void PumpMessages();
     void WaitWhileInactive();
     void StartSound();

@@ -187,6 +187,39 @@ TEST_F(ViewerLoopTest, MinimisedWindowDrawsNothingAndTheLostTimeIsNotCounted) {
     EXPECT_NEAR(View().animationTime, before + 0.2, 1e-9);
 }
 
+TEST_F(ViewerLoopTest, TimeLostWhileTheDeviceIsResetIsNotCounted) {
+    Start(RealScene("RotatingCube.kzv"));
+    ASSERT_TRUE(Step(0.1));
+    services.clock = [this] { return clock.now += 1.0; }; // every read finds a second gone
+    AsRecordingDevice(gfx->GetDevice())->MarkLost(2);
+    ASSERT_TRUE(Step(0.0));
+    const double afterReset = View().lastFrameTime;
+    services.clock = clock.Source();
+    EXPECT_EQ(afterReset, clock.now); // read after the reset, not the frame's start
+}
+
+TEST_F(ViewerLoopTest, LeavingTheWindowPausesTheSoundAndComingBackPlaysItEvenWhenPaused) {
+    Start(Sample("showcase.kzv"), "/stop");
+    events.queue.push_back([](WindowEventSink& s) { s.OnActivate(false); });
+    events.onWait = [this] { events.queue.push_back([](WindowEventSink& s) { s.OnActivate(true); }); };
+    ASSERT_TRUE(Step());
+    EXPECT_EQ(sound.log, (Lines{"Pause", "Run"}));
+    EXPECT_EQ(View().paused, 1);
+}
+
+TEST_F(ViewerLoopTest, FrameDuringAMoveOrResizeDoesNotAdvanceTheAnimation) {
+    Start(RealScene("RotatingCube.kzv"));
+    events.queue.push_back([](WindowEventSink& s) { s.OnSizeMove(true); });
+    ASSERT_TRUE(Step(0.1));
+    const double at = View().animationTime;
+    ASSERT_TRUE(Step(0.1));
+    EXPECT_EQ(View().animationTime, at);
+    events.queue.push_back([](WindowEventSink& s) { s.OnSizeMove(false); });
+    ASSERT_TRUE(Step(0.1));
+    ASSERT_TRUE(Step(0.1));
+    EXPECT_NEAR(View().animationTime, at + 0.1, 1e-9);
+}
+
 TEST_F(ViewerLoopTest, ClosingTheWindowEndsTheLoop) {
     Start(RealScene("RotatingCube.kzv"), "/nokey");
     events.queue.push_back([](WindowEventSink& s) { s.OnDestroy(); });
