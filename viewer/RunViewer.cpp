@@ -142,14 +142,13 @@ void ViewerLoop::Run() {
     for (;;) {
         if (words.reloadRequest) Load();
         if (!Frame()) break;
-        if (services.afterFrame) services.afterFrame(*this);
     }
 }
 
 bool ViewerLoop::Frame() {
     double now = Now();
     view.frameDelta = now - view.lastFrameTime;
-    LimitFrameRate(now);
+    LimitFrameRate();
     now = view.lastFrameTime + view.frameDelta;
     view.lastFrameTime = now;
 
@@ -170,13 +169,12 @@ bool ViewerLoop::Frame() {
 }
 
 // With a maximum frame rate, the frame waits until its share of a second has passed.
-void ViewerLoop::LimitFrameRate(double now) {
+void ViewerLoop::LimitFrameRate() {
     const double maximum = settings.maximumFrameRate;
     if (!(maximum > 0.0)) return;
     while (view.frameDelta * maximum < 1.0) {
         services.sleep(static_cast<int32_t>((1.0 / maximum - view.frameDelta) * 1000.0));
-        now = Now();
-        view.frameDelta = now - view.lastFrameTime;
+        view.frameDelta = Now() - view.lastFrameTime;
     }
 }
 

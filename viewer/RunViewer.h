@@ -40,8 +40,6 @@ struct ViewerServices {
     std::function<void(ViewerLoop&)> overlay;
     // Menu commands from the window (none until the menu exists).
     std::function<void(int32_t command)> menuCommand;
-    // Called after each frame (tests end the loop or change key states here).
-    std::function<void(ViewerLoop&)> afterFrame;
 };
 
 // The viewer's main loop: loads the scene (again when asked), then draws frames until Escape,
@@ -84,7 +82,7 @@ public:
 private:
     void AdvanceTime();
     bool ApplyEndRule();
-    void LimitFrameRate(double now);
+    void LimitFrameRate();
     void DrawFrame();
     void CountFrameRate(double now);
     void PresentFrame();
