@@ -65,7 +65,7 @@ d=$($compare ScreenShot1.bmp ScreenShot5.bmp)
 differs "$d" 0.02 1 && echo "ok: next camera changes the view ($d)" || { echo "FAIL: next camera ($d)"; fail=1; }
 
 # /nokey: Escape does nothing; with /close the program ends by itself at the loop length.
-start showcase.kzv /resx:160 /resy:120 /nokey /close /t:1.5
+start showcase.kzv /resx:160 /resy:120 /nokey /close /t:1
 xdotool key Escape
 sleep 0.5
 kill -0 "$pid" 2>/dev/null && echo "ok: /nokey ignores Escape" || { echo "FAIL: /nokey ended on Escape"; fail=1; }
