@@ -91,10 +91,12 @@ private:
                          const D3DXMATRIX& parent);
     int32_t MirroredWorld(DXC_Mesh& mesh, DXC_MeshData& data, const D3DXMATRIX& world,
                           const D3DXMATRIX& parent);
-    void DrawMaterials(DXC_Mesh& mesh, const D3DMATERIAL8* override, int32_t singleStage,
+    void DrawMaterials(DXC_Mesh& mesh, DXC_MeshData& data, const D3DMATERIAL8* override, int32_t singleStage,
                        int32_t geometryOnly, int32_t cullMode);
-    void DrawMaterial(DXC_Mesh& mesh, int32_t index, const D3DMATERIAL8* override, int32_t singleStage,
-                      int32_t geometryOnly, int32_t cullMode);
+    void DrawMaterial(DXC_Mesh& mesh, DXC_MeshData& data, int32_t index, const D3DMATERIAL8* override,
+                      int32_t singleStage, int32_t geometryOnly, int32_t cullMode);
+    int32_t DrawSubset(DXC_Mesh& mesh, DXC_MeshData& data, int32_t subset, int32_t channel);
+    static int32_t ChannelOf(const DXC_Mesh& mesh, const DXC_MeshData& data, int32_t subset);
     void SetupSlot(DXC_Texture& texture, int32_t slot, int32_t stage, int32_t& skipNext);
     void SetupSequence(DXC_Texture& texture);
     void ClearStages(int32_t stage);

@@ -32,8 +32,10 @@ D3DMATERIAL8 Combine(const D3DMATERIAL8& m, const D3DMATERIAL8& o) {
 bool HasImages(const DXC_Texture* texture) {
     if (!texture) return false;
     if (texture->GetSequenceCount() > 0) return texture->GetCurrentTexture() != nullptr;
-    for (int32_t s = 0; s < DXC_AnimatedTexture::SlotCount; ++s)
-        if (texture->GetSlotTexture(s)) return true;
+    for (int32_t s = 0; s < DXC_AnimatedTexture::SlotCount; ++s) {
+        const DXC_Texture::Slot& slot = texture->GetSlot(s);
+        if ((slot.texture || slot.listIndex >= 0) && texture->GetSlotTexture(s)) return true;
+    }
     return false;
 }
 
@@ -79,11 +81,15 @@ int32_t DXC_ScenePass::IsVisible(const BoundsRecord& volume, const D3DXMATRIX& w
 
 int32_t DXC_ScenePass::SphereMapChannel(const DXC_Mesh& mesh, int32_t subset) {
     const DXC_MeshData* data = GetMeshData(&mesh);
+    return data ? ChannelOf(mesh, *data, subset) : -1;
+}
+
+int32_t DXC_ScenePass::ChannelOf(const DXC_Mesh& mesh, const DXC_MeshData& data, int32_t subset) {
+    if (data.sphereMapChannel < 0) return -1;
     const MeshMaterial* material = mesh.GetMaterial(subset);
-    if (!data || data->sphereMapChannel < 0) return -1;
     // The mesh's reflection coordinate set serves the materials that have a reflection map.
     if (material && material->reflectionChannel < 0) return -1;
-    return data->sphereMapChannel;
+    return data.sphereMapChannel;
 }
 
 void DXC_ScenePass::SetWorldPalette(DXC_Mesh& mesh, DXC_MeshData& data, const D3DXMATRIX& world,
@@ -158,33 +164,34 @@ int32_t DXC_ScenePass::RenderMesh(DXC_Mesh* mesh, const D3DXMATRIX* parent, cons
             SetTextureStages(nullptr, -1);
         }
         gfx.SetCullMode(cullMode);
-        DrawMeshSubset(mesh, 0);
+        DrawSubset(*mesh, *data, 0, ChannelOf(*mesh, *data, 0));
     } else {
-        DrawMaterials(*mesh, override, singleStage, geometryOnly, cullMode);
+        DrawMaterials(*mesh, *data, override, singleStage, geometryOnly, cullMode);
     }
     scope.Restore();
     return 1;
 }
 
-void DXC_ScenePass::DrawMaterials(DXC_Mesh& mesh, const D3DMATERIAL8* override, int32_t singleStage,
-                                  int32_t geometryOnly, int32_t cullMode) {
+void DXC_ScenePass::DrawMaterials(DXC_Mesh& mesh, DXC_MeshData& data, const D3DMATERIAL8* override,
+                                  int32_t singleStage, int32_t geometryOnly, int32_t cullMode) {
     for (int32_t pass = 0; pass < 2; ++pass)
         for (int32_t i = 0; i < mesh.GetMaterialCount(); ++i) {
             const MeshMaterial& material = *mesh.GetMaterial(i);
             // Fully transparent materials are never drawn, in either pass.
             if ((material.transparent ? 1 : 0) != pass || material.transparency == 1.0f) continue;
-            DrawMaterial(mesh, i, override, singleStage, geometryOnly, cullMode);
+            DrawMaterial(mesh, data, i, override, singleStage, geometryOnly, cullMode);
         }
 }
 
-void DXC_ScenePass::DrawMaterial(DXC_Mesh& mesh, int32_t index, const D3DMATERIAL8* override,
-                                 int32_t singleStage, int32_t geometryOnly, int32_t cullMode) {
+void DXC_ScenePass::DrawMaterial(DXC_Mesh& mesh, DXC_MeshData& data, int32_t index,
+                                 const D3DMATERIAL8* override, int32_t singleStage, int32_t geometryOnly,
+                                 int32_t cullMode) {
     const MeshMaterial& material = *mesh.GetMaterial(index);
+    sphereChannel = ChannelOf(mesh, data, index);
     if (!geometryOnly) {
         gfx.SetMaterial(override ? Combine(material.material, *override) : material.material);
         DXC_Texture* texture = GetMeshTexture(&mesh, index);
         const bool images = HasImages(texture);
-        sphereChannel = SphereMapChannel(mesh, index);
         if (singleStage) {
             gfx.SetTexture(1, nullptr);
             SetTextureStages(images ? texture : nullptr, images ? 0 : -1);
@@ -195,7 +202,7 @@ void DXC_ScenePass::DrawMaterial(DXC_Mesh& mesh, int32_t index, const D3DMATERIA
                            rememberedZWrite);
     }
     gfx.SetCullMode(material.twoSided ? 0 : cullMode);
-    DrawMeshSubset(&mesh, index);
+    DrawSubset(mesh, data, index, sphereChannel);
 }
 
 // ---- subsets --------------------------------------------------------------------------------
@@ -203,23 +210,26 @@ void DXC_ScenePass::DrawMaterial(DXC_Mesh& mesh, int32_t index, const D3DMATERIA
 int32_t DXC_ScenePass::DrawMeshSubset(DXC_Mesh* mesh, int32_t subset) {
     DXC_MeshData* data = GetMeshData(mesh);
     if (!data || !data->GetMesh()) return 1;
-    const int32_t channel = SphereMapChannel(*mesh, subset);
+    return DrawSubset(*mesh, *data, subset, ChannelOf(*mesh, *data, subset));
+}
+
+int32_t DXC_ScenePass::DrawSubset(DXC_Mesh& mesh, DXC_MeshData& data, int32_t subset, int32_t channel) {
     if (!gfx.GetActiveVertexShader() && channel < 0) {
-        const HRESULT hr = data->GetMesh()->DrawSubset(static_cast<DWORD>(subset));
+        const HRESULT hr = data.GetMesh()->DrawSubset(static_cast<DWORD>(subset));
         if (FAILED(hr)) Error(" DrawSubset failed: %s", ErrorText(hr));
         // The mesh set its own vertex format on the device: the graphics object's cache is
         // made to agree, so that the next list drawn with another format sends it.
-        gfx.SetVertexFormat(data->GetMesh()->GetFVF());
+        gfx.SetVertexFormat(data.GetMesh()->GetFVF());
         return 1;
     }
-    const std::vector<D3DXATTRIBUTERANGE>& table = data->GetAttributeTable();
+    const std::vector<D3DXATTRIBUTERANGE>& table = data.GetAttributeTable();
     if (subset < 0 || static_cast<std::size_t>(subset) >= table.size())
-        Error("Attribute set for material %i in mesh '%s' with wrong ID", subset, mesh->name.Text());
+        Error("Attribute set for material %i in mesh '%s' with wrong ID", subset, mesh.name.Text());
     for (const D3DXATTRIBUTERANGE& range : table) {
         if (range.AttribId != static_cast<DWORD>(subset) || range.FaceCount == 0) continue;
-        if (channel >= 0) ComputeSphereMap(*mesh, *data, channel, range.VertexStart, range.VertexCount);
-        gfx.DrawIndexedSubset(data->GetMesh(), static_cast<int32_t>(range.FaceStart),
-                              static_cast<int32_t>(range.FaceCount), data->hardwareBlending);
+        if (channel >= 0) ComputeSphereMap(mesh, data, channel, range.VertexStart, range.VertexCount);
+        gfx.DrawIndexedSubset(data.GetMesh(), static_cast<int32_t>(range.FaceStart),
+                              static_cast<int32_t>(range.FaceCount), data.hardwareBlending);
     }
     return 1;
 }

@@ -378,3 +378,21 @@ TEST_F(ScenePassTest, VertexFormatCacheAgreesWithTheDeviceAfterAMeshDraws) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScenePassTest, PrepareDrawsTheSceneOnceAndDiscardsTheFrame) {
+    Quad("q", 0, 0, 10);
+    gfx->EndScene(); // Prepare makes its own scene outside one
+    rec->Forget();
+    pass->Prepare(*scene);
+    EXPECT_EQ(Calls(DeviceCallKind::DrawIndexedPrimitive).size(), 1u);
+    EXPECT_EQ(Calls(DeviceCallKind::Present).size(), 0u);
+    const std::vector<DeviceCall>& calls = rec->Device().Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().kind, DeviceCallKind::Clear);
+    EXPECT_EQ(gfx->GetInScene(), 0);
+    gfx->BeginScene();
+}
+
+} // namespace
