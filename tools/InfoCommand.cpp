@@ -16,6 +16,7 @@
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/TemporaryFolder.h"
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
 #include "render/GfxSceneGraphics.h"
@@ -44,19 +45,11 @@ std::string FileFormat(const std::string& path, int32_t& binaryVersion) {
 class SceneSession {
 public:
     explicit SceneSession(const std::string& texturePath) {
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        gfx = CreateRecordingGfx();
         gfx->SetDefaultTexturePath(texturePath.c_str());
         graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
         loader.SetDefaultTexturePath(texturePath.c_str());
-    }
-    ~SceneSession() {
-        graphics.reset();
-        g_Gfx = nullptr;
-        delete gfx;
     }
     SceneSession(const SceneSession&) = delete;
     SceneSession& operator=(const SceneSession&) = delete;
@@ -67,7 +60,9 @@ public:
 private:
     SceneFileFacts Facts(const std::string& path) const;
 
-    DXC_Gfx* gfx = nullptr;
+    // Members go in reverse order: the loader's materials and the seam before the graphics
+    // object, whose lists count their textures.
+    std::unique_ptr<DXC_Gfx> gfx;
     std::unique_ptr<SceneGraphics> graphics;
     KZVLoader loader;
 };

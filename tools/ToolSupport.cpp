@@ -19,21 +19,9 @@ bool ParseSeconds(const std::string& text, float& out) {
     return true;
 }
 
-PrivateLogFolder::PrivateLogFolder() {
-    std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "kzvtoolXXXXXX").string();
-    if (!ec && mkdtemp(pattern.data())) folder = pattern;
-}
-
-PrivateLogFolder::~PrivateLogFolder() {
-    if (folder.empty()) return;
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-}
-
 void PrivateLogFolder::Restart() const {
     ResetLogState();
-    SetLogDirectory(folder.empty() ? std::string("/nonexistent-kzvtool-log") : folder);
+    SetLogDirectory(folder.Path().empty() ? std::string("/nonexistent-kzvtool-log") : folder.Path());
 }
 
 std::string DefaultTexturePath(bool given, const std::string& folder) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/TemporaryFolder.h"
+
 // What the kzvtool commands share: number parsing, the private log folder and the texture folder.
 
 // A decimal number in the "C" locale, finite, nothing after it.
@@ -12,17 +14,12 @@ bool ParseSeconds(const std::string& text, float& out);
 // file is still written so that the log keeps its entry limit.
 class PrivateLogFolder {
 public:
-    PrivateLogFolder();
-    ~PrivateLogFolder();
-    PrivateLogFolder(const PrivateLogFolder&) = delete;
-    PrivateLogFolder& operator=(const PrivateLogFolder&) = delete;
-
     // Starts a fresh log (entry count, clock) in the folder. Without a folder the file can
     // not be written, and the lines still reach the observer.
     void Restart() const;
 
 private:
-    std::string folder;
+    TemporaryFolder folder{"kzvtool"};
 };
 
 // The folder for maps that are not found where a scene names them: the option's folder when

@@ -7,6 +7,7 @@
 #include "platform/SystemEvents.h"
 #include "platform/SystemInfo.h"
 #include "platform/Window.h"
+#include "render/DXC_Font.h"
 #include "render/DXC_Gfx.h"
 #include "viewer/CommandLine.h"
 #include "viewer/ErrorTrap.h"

@@ -30,9 +30,8 @@ class ViewerLoopTest : public LogCaptureTest {
 protected:
     void SetUp() override {
         LogCaptureTest::SetUp();
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        owned = CreateRecordingGfx();
+        gfx = owned.get();
         g_Gfx = gfx;
         input.Create(&events);
         input.AddKeyboard(&keyboard);
@@ -50,7 +49,7 @@ protected:
     void TearDown() override {
         loop.reset();
         media.reset();
-        delete gfx;
+        owned.reset();
         g_Gfx = nullptr;
         LogCaptureTest::TearDown();
     }
@@ -81,6 +80,7 @@ protected:
     ViewState& View() { return loop->view; }
     DXC_Camera& Free() { return loop->freeCamera; }
 
+    std::unique_ptr<DXC_Gfx> owned;
     DXC_Gfx* gfx = nullptr;
     FakeClock clock;
     ScriptedEvents events;
