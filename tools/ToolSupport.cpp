@@ -2,9 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "foundation/Log.h"
 #include "platform/Registry.h"
