@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/MessageBox.h"
 
@@ -68,6 +69,7 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const WindowOptions& opti
 
 PlatformWindow::~PlatformWindow() {
     if (presentsBoxes_) SetMessageBoxPresenter(nullptr);
+    RestoreDesktopMode();
     SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
 }
 
@@ -98,4 +100,46 @@ void PlatformWindow::ShowMessageBoxes() {
         return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owner) == 0;
     });
     presentsBoxes_ = true;
+}
+
+void PlatformWindow::SetTitle(const char* title) {
+    SDL_SetWindowTitle(static_cast<SDL_Window*>(window_), title);
+}
+
+bool PlatformWindow::ApplyDisplayMode(int width, int height, int refreshRate, int bitsPerPixel,
+                                      std::string* description) {
+    SDL_Window* window = static_cast<SDL_Window*>(window_);
+    const int display = SDL_GetWindowDisplayIndex(window);
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    wanted.refresh_rate = refreshRate > 0 ? refreshRate : 0;
+    wanted.format = bitsPerPixel == 32 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
+    SDL_DisplayMode chosen{};
+    if (display < 0 || !SDL_GetClosestDisplayMode(display, &wanted, &chosen)) {
+        if (description) *description = SDL_GetError();
+        return false;
+    }
+    if (SDL_SetWindowDisplayMode(window, &chosen) != 0 ||
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
+        if (description) *description = SDL_GetError();
+        return false;
+    }
+    modeChanged_ = true;
+    SDL_PumpEvents();
+    SDL_DisplayMode now{};
+    if (SDL_GetWindowDisplayMode(window, &now) != 0) now = chosen;
+    if (description)
+        *description = std::to_string(now.w) + "x" + std::to_string(now.h) + " " +
+                       std::to_string(now.refresh_rate) + " Hz " +
+                       std::to_string(SDL_BITSPERPIXEL(now.format)) + " bpp";
+    return true;
+}
+
+void PlatformWindow::RestoreDesktopMode() {
+    if (!modeChanged_) return;
+    // Leaving full screen gives the display its desktop mode back.
+    SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), 0);
+    SDL_PumpEvents();
+    modeChanged_ = false;
 }

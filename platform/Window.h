@@ -32,6 +32,14 @@ public:
     // Resizes the client area (as a user dragging the border would).
     void SetClientSize(int width, int height);
     bool HasMenu() const { return menu_; }
+    void SetTitle(const char* title);
+    // Full screen: switches the window's display to the mode nearest to the one asked for
+    // (bits per pixel 32 or 16; refresh 0 = the display's choice) and describes the mode
+    // actually set ("1024x768 60 Hz 32 bpp"). False, with SDL's reason, when no mode fits.
+    // The desktop mode comes back when the window is destroyed.
+    bool ApplyDisplayMode(int width, int height, int refreshRate, int bitsPerPixel, std::string* description);
+    // Gives the display its desktop mode back (after ApplyDisplayMode; otherwise nothing).
+    void RestoreDesktopMode();
     // Routes ShowMessageBox to the window system's own dialog, owned by this window, until the
     // window is destroyed. A dialog that cannot be shown sends the text to standard error.
     void ShowMessageBoxes();
@@ -41,6 +49,7 @@ private:
     void* window_;
     bool menu_;
     bool presentsBoxes_ = false;
+    bool modeChanged_ = false;
 };
 
 // True when a window system with at least one display can be reached. The answer is found

@@ -248,7 +248,8 @@ public:
     // Brings the scene light's record up to date and sets it.
     int32_t SetLight(int32_t index, DXC_Light* light);
     int32_t EnableLight(int32_t index, int32_t flag);
-    // Writes prefix + counter + ".bmp" from the presented frame; the counter rises on every call.
+    // Writes prefix + counter + ".bmp" from the presented frame; the counter rises on every call
+    // and passes over names that already exist.
     void ScreenShot(const char* prefix = "ScreenShot", int32_t imageFormat = 0, const RECT* rect = nullptr);
     int32_t GetScreenShotCounter() const { return screenShotCounter; }
     void BuildDefaultFont(DXC_Font* font, D3DCOLOR first, D3DCOLOR second);

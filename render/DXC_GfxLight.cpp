@@ -2,8 +2,10 @@
 #include "render/DXC_Gfx.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
+#include "platform/FileSystem.h"
 #include "platform/d3d8/ErrorText.h"
 #include "platform/d3dx/D3DXSurface.h"
 #include "render/DXC_Surface.h"
@@ -50,9 +52,12 @@ int32_t DXC_Gfx::EnableLight(int32_t index, int32_t flag) {
 }
 
 void DXC_Gfx::ScreenShot(const char* prefix, int32_t imageFormat, const RECT* rect) {
+    // Names already in the folder are passed over, so pictures of an earlier run survive.
     char file[512];
-    std::snprintf(file, sizeof file, "%s%i%s", prefix ? prefix : "", screenShotCounter, ".bmp");
-    ++screenShotCounter;
+    do {
+        std::snprintf(file, sizeof file, "%s%i%s", prefix ? prefix : "", screenShotCounter, ".bmp");
+        ++screenShotCounter;
+    } while (FileExists(file) && screenShotCounter < INT32_MAX);
     // The front buffer comes as a surface of the display mode's size (larger where the frame is
     // larger, as a big headless frame is) with the shown frame at its top left; without a
     // rectangle the file holds the frame at its own size.

@@ -4,11 +4,16 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/SystemEvents.h"
 #include "platform/SystemInfo.h"
 #include "platform/Window.h"
+#include "render/DXC_Font.h"
 #include "render/DXC_Gfx.h"
 #include "viewer/CommandLine.h"
 #include "viewer/ErrorTrap.h"
+#include "viewer/Input.h"
+#include "viewer/Media.h"
+#include "viewer/RunViewer.h"
 #include "viewer/Usage.h"
 #include "viewer/ViewerSettings.h"
 
@@ -93,17 +98,60 @@ GraphicsOptions GraphicsOptionsFrom(const ViewerSettings& settings) {
     return options;
 }
 
-// Deletes the engine objects in reverse order of their creation, each when it exists.
-void ShutdownEngine() {
+// The engine objects besides the graphics object, made by the start-up and deleted by
+// ShutdownEngine.
+struct EngineObjects {
+    std::unique_ptr<SystemEvents> events;
+    std::unique_ptr<DXC_Input> input;
+    std::unique_ptr<DXC_InputKeybrd> keyboard;
+    std::unique_ptr<DXC_Media> media;
+};
+
+// Deletes the engine objects in the order sound, keyboard, font, input, graphics, each when it
+// exists.
+void ShutdownEngine(EngineObjects& engine) {
+    engine.media.reset();
+    engine.keyboard.reset();
+    if (g_Gfx) g_Gfx->AdoptFont(nullptr);
+    engine.input.reset();
     ShutdownGraphics();
+    engine.events.reset();
 }
 
-int RunEngine(ViewerSettings& settings, PlatformWindow* window) {
+// Full screen: the display takes the mode the graphics object chose for the device.
+void ApplyFullScreenMode(PlatformWindow* window) {
+    if (!window || g_Gfx->IsWindowed()) return;
+    const D3DDISPLAYMODE& mode = g_Gfx->GetDisplayMode();
+    const int bits = mode.Format == D3DFMT_A8R8G8B8 || mode.Format == D3DFMT_X8R8G8B8 ? 32 : 16;
+    std::string description;
+    if (window->ApplyDisplayMode(static_cast<int>(mode.Width), static_cast<int>(mode.Height),
+                                 static_cast<int>(mode.RefreshRate), bits, &description))
+        LogMessage("Display mode set: %s", description.c_str());
+    else
+        g_Gfx->Warning("Display mode %ux%u could not be set: %s", mode.Width, mode.Height,
+                       description.c_str());
+}
+
+int RunEngine(ViewerSettings& settings, PlatformWindow* window, EngineObjects& engine) {
     InitGraphics(window ? window->Handle() : nullptr, GraphicsOptionsFrom(settings));
+    ApplyFullScreenMode(window);
+    engine.events = CreateSystemEvents(window ? window->Handle() : nullptr);
+    engine.input = std::make_unique<DXC_Input>();
+    engine.input->Create(engine.events.get());
+    engine.keyboard = std::make_unique<DXC_InputKeybrd>();
+    engine.input->AddKeyboard(engine.keyboard.get(), 6);
     ReadDefaultTexturePath(settings);
     if (settings.defaultTexturePath[0]) g_Gfx->SetDefaultTexturePath(settings.defaultTexturePath);
-    std::fprintf(stderr, "viewkzv: playback is not built yet\n");
-    return 3;
+
+    ViewerServices services;
+    services.gfx = g_Gfx;
+    services.keyboard = engine.keyboard.get();
+    services.events = engine.events.get();
+    services.window = window;
+    services.media = &engine.media;
+    RunViewer(settings, services);
+    ShutdownEngine(engine);
+    return 1;
 }
 
 } // namespace
@@ -146,7 +194,12 @@ int ViewerMain(const std::vector<std::string>& args) {
     std::unique_ptr<PlatformWindow> window;
     if (!CreateMainWindow(settings, window)) return 0;
 
-    int code = RunInErrorTrap([&] { return RunEngine(settings, window.get()); }, ShutdownEngine);
-    if (code != 0) ShutdownEngine();
+    EngineObjects engine;
+    const int code = RunInErrorTrap([&] { return RunEngine(settings, window.get(), engine); },
+                                    [&] {
+                                        ShutdownEngine(engine);
+                                        if (window) window->RestoreDesktopMode(); // before the message box
+                                    });
+    ShutdownEngine(engine);
     return code;
 }

@@ -47,6 +47,8 @@ void ReadViewerSettings(const char* cmd, ViewerSettings& s) {
     s.startTime = 0.0f;
     GetFloatOption(cmd, "/t", &s.startTime);
     s.maximumFrameRate = 0.0f;
+    GetFloatOption(cmd, "/maxfps", &s.maximumFrameRate);
+    if (!(s.maximumFrameRate > 0.0f)) s.maximumFrameRate = 0.0f; // 0 and below: no limit
 }
 
 void PrintViewerSettings(FILE* out, const ViewerSettings& s) {

@@ -68,11 +68,27 @@ long=$(printf 'x%.0s' $(seq 300))
 check "long path exit" 0 $?
 grep -q "longer than 255 bytes" err.txt || { echo "FAIL: long path message"; fail=1; }
 
-# A file that opens: playback is not built yet (exit 3).
+# A file that opens plays; headless with /close it ends at the animation's end (10 s here,
+# started 0.2 s before it) with exit 1 and nothing on standard error.
 cp "$src/data/real/RotatingCube.kzv" "a scene.kzv"
-"$exe" "a scene.kzv" 2>err.txt
-check "placeholder exit" 3 $?
-check "placeholder message" "viewkzv: playback is not built yet" "$(cat err.txt)"
+start=$(date +%s.%N)
+timeout 60 "$exe" "a scene.kzv" /headless /close /t:9.8 2>err.txt
+check "play to the end exit" 1 $?
+check "play to the end quiet" "" "$(cat err.txt)"
+awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { exit !(e - s >= 0.2) }' || { echo "FAIL: ended before its time"; fail=1; }
+
+# /maxfps is offered as a float, 0 or below meaning no limit.
+"$exe" /settings /maxfps:24.5 >out.txt
+check "maxfps" "maximum_frame_rate=24.5" "$(grep '^maximum_frame_rate=' out.txt)"
+"$exe" /settings /maxfps:-3 >out.txt
+check "maxfps negative" "maximum_frame_rate=0" "$(grep '^maximum_frame_rate=' out.txt)"
+
+# A scene whose sound file is missing ends with the sound's message (exit 0, the error box).
+sed 's/^\(\s*\*SCENE_FRAMESPEED.*\)$/\1\n\t*SCENE_SOUNDFILE "gone.wav"/' "a scene.kzv" > sound.kzv
+grep -q 'SCENE_SOUNDFILE "gone.wav"' sound.kzv || { echo "FAIL: test scene without sound line"; fail=1; }
+timeout 60 "$exe" sound.kzv /headless /close /t:9.9 2>err.txt
+check "missing sound exit" 0 $?
+grep -q "^DXC Error (DirectX8): DXC_Media: Can not load file: .*gone.wav$" err.txt || { echo "FAIL: missing sound message"; cat err.txt; fail=1; }
 
 # /settings: every option of the table, absolute paths and '-' options included; exit 1.
 abs="$work/a scene.kzv"
@@ -127,13 +143,13 @@ check "defaults (windowed width height bpp speed)" "1 640 480 16 1" "$(grep -E '
 # The default texture folder: a key without the value logs the read error and goes on.
 mkdir -p cfg/Halvorn && echo "Other=1" > cfg/Halvorn/KZVView.ini
 rm -f logfile.txt
-XDG_CONFIG_HOME="$work/cfg" "$exe" "a scene.kzv" 2>err.txt
-check "registry missing value exit" 3 $?
+XDG_CONFIG_HOME="$work/cfg" "$exe" "a scene.kzv" /headless /close /t:10 2>err.txt
+check "registry missing value exit" 1 $?
 grep -q '^RegQueryValueEx returned error: No such file or directory (Time:[0-9.]*, free sysmem:[0-9]*)$' logfile.txt ||
   { echo "FAIL: registry log line"; cat logfile.txt; fail=1; }
 # No key at all: nothing is logged (headless asked for, so no display note either).
 rm -f logfile.txt
-XDG_CONFIG_HOME="$work/none" "$exe" "a scene.kzv" /headless 2>err.txt
-[ ! -s logfile.txt ] || { echo "FAIL: missing key logged something"; fail=1; }
+XDG_CONFIG_HOME="$work/none" "$exe" "a scene.kzv" /headless /close /t:10 2>err.txt
+grep -q "RegQueryValueEx\|No display" logfile.txt && { echo "FAIL: missing key logged something"; fail=1; }
 
 exit $fail
