@@ -209,10 +209,18 @@ constexpr std::array<int32_t, KeywordCount> BuildLengths() {
 
 constexpr std::array<int32_t, KeywordCount> Lengths = BuildLengths();
 
+// Exact comparison; fixed eight-byte steps (the last overlapping) compile to plain loads.
+bool SameBytes(const char* a, const char* b, int32_t length) {
+    if (length < 8) return std::memcmp(a, b, static_cast<std::size_t>(length)) == 0;
+    for (int32_t i = 0; i < length - 8; i += 8)
+        if (std::memcmp(a + i, b + i, 8) != 0) return false;
+    return std::memcmp(a + length - 8, b + length - 8, 8) == 0;
+}
+
 // Case-insensitive comparison of a word with an upper-case keyword of the same length; files
 // write keywords in upper case, so the exact comparison nearly always decides.
 bool EqualsUpper(const char* word, const char* keyword, int32_t length) {
-    if (std::memcmp(word, keyword, static_cast<std::size_t>(length)) == 0) return true;
+    if (SameBytes(word, keyword, length)) return true;
     for (int32_t i = 0; i < length; ++i)
         if (Upper(word[i]) != keyword[i]) return false;
     return true;

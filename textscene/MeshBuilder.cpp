@@ -27,10 +27,24 @@ bool ShareGroup(const BuildVertex& a, const BuildVertex& b) {
     return false;
 }
 
+// The D3DX vector helpers written out where the compiler can inline them: the same operations
+// in the same order, so every result stays bit for bit that of the library functions.
+float Length3(const D3DXVECTOR3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+
+float Dot3(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+D3DXVECTOR3 Cross3(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return D3DXVECTOR3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+}
+
 D3DXVECTOR3 UnitDirection(const D3DXVECTOR3& from, const D3DXVECTOR3& to) {
-    D3DXVECTOR3 d = to - from;
-    D3DXVec3Normalize(&d, &d);
-    return d;
+    const D3DXVECTOR3 d = to - from;
+    const float length = Length3(d);
+    return length > 0.0f ? d / length : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 }
 
 } // namespace
@@ -103,9 +117,8 @@ void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex) {
     const D3DXVECTOR3 p[3] = {input.vertices[face.corner[0]].position,
                               input.vertices[face.corner[1]].position,
                               input.vertices[face.corner[2]].position};
-    D3DXVECTOR3 e1 = p[1] - p[0], e2 = p[2] - p[0], normal;
-    D3DXVec3Cross(&normal, &e1, &e2);
-    const float length = D3DXVec3Length(&normal);
+    D3DXVECTOR3 normal = Cross3(p[1] - p[0], p[2] - p[0]);
+    const float length = Length3(normal);
     if (length == 0.0f) {
         reporter.Warning("Invalid face %i in mesh '%s'", faceIndex, input.objectName);
         face.attributeId = -1;
@@ -118,7 +131,7 @@ void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex) {
         const D3DXVECTOR3 a = UnitDirection(p[k], p[(k + 1) % 3]);
         const D3DXVECTOR3 b = UnitDirection(p[k], p[(k + 2) % 3]);
         // Rounding can push the cosine just past 1; acos would then give NaN.
-        const float cosine = std::clamp(D3DXVec3Dot(&a, &b), -1.0f, 1.0f);
+        const float cosine = std::clamp(Dot3(a, b), -1.0f, 1.0f);
         const D3DXVECTOR3 weighted = normal * std::acos(cosine);
         const int32_t t = input.texFaces ? input.texFaces[faceIndex].corner[k] : -1;
         const int32_t out = AddCorner(face.corner[k], face, weighted, static_cast<uint16_t>(id), t);

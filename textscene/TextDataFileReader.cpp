@@ -81,6 +81,7 @@ TextDataFileReader::TextDataFileReader() : path("*nofile*") {
 }
 
 void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size) {
+    ownedPages = PageBuffer();
     ownedBuffer = std::move(buffer);
     data = ownedBuffer.get();
     dataSize = data && size > 0 ? size : 0;
@@ -89,8 +90,19 @@ void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_
     inMemory = 1;
 }
 
+void TextDataFileReader::SetData(PageBuffer buffer, int32_t size) {
+    ownedBuffer.reset();
+    ownedPages = std::move(buffer);
+    data = ownedPages.Data();
+    dataSize = data && size > 0 && static_cast<std::size_t>(size) <= ownedPages.Size() ? size : 0;
+    position = 0;
+    endOfData = 0;
+    inMemory = 1;
+}
+
 void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
     ownedBuffer.reset();
+    ownedPages = PageBuffer();
     data = bytes;
     dataSize = bytes && size > 0 ? size : 0;
     position = 0;
@@ -100,6 +112,7 @@ void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
 
 void TextDataFileReader::ResetReader() {
     ownedBuffer.reset();
+    ownedPages = PageBuffer();
     data = nullptr;
     dataSize = 0;
     position = 0;

@@ -5,6 +5,7 @@
 
 #include "foundation/ErrorReport.h"
 #include "foundation/String.h"
+#include "platform/PageBuffer.h"
 
 // The reading layer of the text scene loader: the whole file in memory, read as a stream of
 // bytes and tokens. Keywords start with '*', blocks are braced, values are numbers, bare
@@ -24,6 +25,7 @@ public:
 
     // Reads from a buffer the reader owns from now on (size bytes).
     void SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size);
+    void SetData(PageBuffer buffer, int32_t size);
     // Reads from bytes the caller keeps alive until ResetReader or the next SetData.
     void SetDataView(const unsigned char* bytes, int32_t size);
     // Frees the buffer; the reader is empty (and at end of data) afterwards.
@@ -92,6 +94,7 @@ protected:
     int32_t inMemory = 1;
     int32_t endOfData = 0;
     std::unique_ptr<unsigned char[]> ownedBuffer;
+    PageBuffer ownedPages;
     const unsigned char* data = nullptr;
     int32_t dataSize = 0;
     int32_t position = 0;
