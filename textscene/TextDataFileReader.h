@@ -90,6 +90,19 @@ protected:
     [[noreturn]] void ErrorV(const char* format, va_list args);
     // ScanNumber returning the token's length (0: none).
     int32_t ScanNumberLength(char* buffer);
+    // ScanInt for what its fast path does not take: through the token buffer and strtod.
+    int32_t ScanIntToken(int32_t& out);
+    // The id of the keyword of that length at start, remembered for the next equal word.
+    int32_t KeywordAt(int32_t start, int32_t length);
+    void ForgetKeywords();
+
+    struct RecentKeyword {
+        int32_t start = 0;
+        int32_t length = 0; // 0: none
+        int32_t id = 0;
+    };
+    static constexpr std::size_t RecentKeywordSlots = 8; // by length
+    RecentKeyword recentKeywords[RecentKeywordSlots];
 
     int32_t inMemory = 1;
     int32_t endOfData = 0;
