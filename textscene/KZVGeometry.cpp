@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scene/Scene3d.h"
+#include "textscene/FaceListReader.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/KeywordTable.h"
 
@@ -239,49 +240,11 @@ int32_t KZVLoader::ReadVertexList() {
 }
 
 int32_t KZVLoader::ReadFaceList() {
-    for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK) return 0;
-        if (id == KW_END_OF_DATA) return 1;
-        if (id == KW_MESH_FACE) {
-            int32_t index = -1;
-            ScanInt(index);
-            if (index != next) Error("Wrong face list order!");
-            if (index >= numFaces) Error("Too many faces");
-            MeshFace& face = faces[index];
-            const char labels[3] = {'A', 'B', 'C'};
-            for (int32_t k = 0; k < 3; ++k) {
-                SkipTo(labels[k]);
-                SkipTo(':');
-                int32_t corner = 0;
-                ScanInt(corner);
-                face.corner[k] = static_cast<uint16_t>(corner);
-            }
-            lastFace = index;
-            ++next;
-        } else if (id == KW_MESH_SMOOTHING) {
-            // An empty list (the next keyword follows at once) leaves the face unsmoothed.
-            if (SkipWhitespace() || PeekChar() == '*') continue;
-            uint8_t groups[MeshFace::MaxGroups];
-            int32_t count = 0;
-            int32_t group = 0;
-            if (ScanInt(group)) continue;
-            groups[count++] = static_cast<uint8_t>(group);
-            while (!SkipWhitespace() && PeekChar() == ',') {
-                GetChar();
-                SkipWhitespace();
-                if (ScanInt(group)) break;
-                if (count < MeshFace::MaxGroups) groups[count++] = static_cast<uint8_t>(group);
-            }
-            if (lastFace >= 0) {
-                std::memcpy(faces[lastFace].groups, groups, static_cast<std::size_t>(count));
-                faces[lastFace].groupCount = static_cast<uint16_t>(count);
-            }
-        } else if (id == KW_MESH_MTLID) {
-            int32_t material = 0;
-            if (!ScanInt(material) && lastFace >= 0) faces[lastFace].materialId = material;
-        }
-    }
+    FaceListReader records(*this, faces.get(), numFaces);
+    records.lastFace = lastFace;
+    const int32_t end = records.ReadBlock();
+    lastFace = records.lastFace;
+    return end;
 }
 
 int32_t KZVLoader::ReadTexVertexList() {

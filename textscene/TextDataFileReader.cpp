@@ -36,6 +36,24 @@ int32_t FindBlockByte(const unsigned char* data, int32_t from, int32_t end) {
     return end;
 }
 
+// The first '{' or '}' in [from, end), or end.
+int32_t FindBrace(const unsigned char* data, int32_t from, int32_t end) {
+    int32_t p = from;
+#if defined(__SSE2__)
+    const __m128i open = _mm_set1_epi8('{');
+    const __m128i close = _mm_set1_epi8('}');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + p));
+        const int mask =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)));
+        if (mask) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    for (; p < end; ++p)
+        if (data[p] == '{' || data[p] == '}') return p;
+    return end;
+}
+
 // The first word end (whitespace, a brace, ',' or '"') in [from, end), or end: the end of a
 // keyword. Sixteen bytes at a time where the processor allows.
 int32_t FindWordEnd(const unsigned char* data, int32_t from, int32_t end) {
@@ -402,6 +420,7 @@ int32_t TextDataFileReader::NextKeyword() {
             }
             --depth;
         } else if (c == '*' && depth == 0) {
+            keywordStart = position;
             // The keyword in place; a word at the token limit takes the checked path.
             const int32_t limit = dataSize - position < TokenSize - 2 ? dataSize : position + TokenSize - 2;
             const int32_t end = FindWordEnd(data, position, limit);
@@ -446,7 +465,12 @@ void TextDataFileReader::SetVersion(int32_t value) {
     versionMinor = static_cast<uint8_t>(value % 100);
 }
 
+int32_t TextDataFileReader::NextBracePosition() const {
+    return FindBrace(data, position, dataSize);
+}
+
 int TextDataFileReader::Warning(const char* format, ...) {
+    if (quiet) return 0;
     va_list args;
     va_start(args, format);
     const int result = PrefixedWarningV(path.Text(), format, args);
@@ -466,7 +490,7 @@ void TextDataFileReader::ErrorV(const char* format, va_list args) {
     va_end(args);
     // The loader relies on errors ending the load: with the throw flag off the base only logs,
     // so the record is thrown here.
-    ReportError(line);
+    if (!quiet) ReportError(line);
     ErrorMsg record{};
     std::snprintf(record.name, sizeof record.name, "%s", GetObjectName());
     std::snprintf(record.message, sizeof record.message, "%s", line);

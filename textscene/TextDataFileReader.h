@@ -62,6 +62,15 @@ public:
     // of the data. Values and nested blocks that no one reads are passed over.
     int32_t NextKeyword();
     static int32_t KeywordId(const char* word);
+    // Where the word of the last keyword NextKeyword returned begins (just after its '*').
+    int32_t GetKeywordStart() const { return keywordStart; }
+    // The position of the next '{' or '}' from the current one on (the data size when none).
+    int32_t NextBracePosition() const;
+    // The bytes read (valid while the data is set).
+    const unsigned char* GetData() const { return data; }
+    // A quiet reader logs nothing: warnings are dropped, errors are only thrown. For reading
+    // ahead on another thread, where whatever goes wrong is read again in order.
+    void SetQuiet(bool value) { quiet = value; }
 
     // Header version: major / minor from "3DSMAX_KZVEXPORT" (1.0 when absent).
     void SetVersion(int32_t value);
@@ -111,6 +120,8 @@ protected:
     const unsigned char* data = nullptr;
     int32_t dataSize = 0;
     int32_t position = 0;
+    int32_t keywordStart = 0;
+    bool quiet = false;
     String path;
     uint8_t versionMajor = 1;
     uint8_t versionMinor = 0;
