@@ -62,6 +62,15 @@ PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
     return *this;
 }
 
+void PageBuffer::Discard(std::size_t from, std::size_t to) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    if (to > size) to = size;
+    from = RoundUp(from, page);
+    to = to / page * page;
+    if (!data || from >= to) return;
+    madvise(data + from, to - from, MADV_DONTNEED);
+}
+
 void PageBuffer::Release() {
     if (mapping) munmap(mapping, mappedLength);
     mapping = nullptr;

@@ -19,6 +19,10 @@ public:
     unsigned char* Data() const { return data; }
     std::size_t Size() const { return size; }
 
+    // Gives the whole pages within [from, to) back to the system: the buffer stays usable, and
+    // those bytes read as zero from now on.
+    void Discard(std::size_t from, std::size_t to);
+
 private:
     void Release();
 

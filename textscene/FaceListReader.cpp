@@ -32,7 +32,7 @@ struct FaceListReader::Handover {
 int32_t FaceListReader::ReadBlock() {
     // Declared before the handover, whose thread uses them until it is joined.
     TextDataFileReader tailReader;
-    FaceListReader tail(tailReader, faces, count);
+    FaceListReader tail(tailReader, faces, count, splitBytes);
     Handover handover;
     if (!PlanHandover(handover)) return ReadRecords(nullptr);
 
@@ -57,7 +57,7 @@ bool FaceListReader::PlanHandover(Handover& handover) const {
     const int32_t from = reader.GetPosition();
     const int32_t brace = reader.NextBracePosition();
     if (count < 2 || brace >= reader.GetDataSize() || reader.GetData()[brace] != '}' ||
-        brace - from < SplitBytes)
+        brace - from < splitBytes)
         return false;
     // A "MESH_FACE" after the middle with a number inside the list.
     TextDataFileReader scout;
@@ -96,6 +96,7 @@ int32_t FaceListReader::ReadRecords(Handover* handover) {
                     next = handover->tail->next;
                     lastFace = handover->tail->lastFace;
                     reader.MoveBy(handover->tailReader->GetPosition() - reader.GetPosition());
+                    handedOver = true;
                     return 0;
                 }
                 handover->Discard(faces, count);
@@ -117,6 +118,7 @@ int32_t FaceListReader::ReadRecords(Handover* handover) {
 }
 
 void FaceListReader::ReadFace(Handover*& handover) {
+    reader.ReleaseBefore(reader.GetKeywordStart());
     int32_t index = -1;
     reader.ScanInt(index);
     if (index != next) reader.Error("Wrong face list order!");

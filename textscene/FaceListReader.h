@@ -17,17 +17,19 @@ class TextDataFileReader;
 class FaceListReader {
 public:
     // Lists of at least this many bytes (and without nested blocks) are read by two threads.
-    static constexpr int32_t SplitBytes = 1 << 20;
+    static constexpr int32_t DefaultSplitBytes = 1 << 20;
 
-    FaceListReader(TextDataFileReader& reader, MeshFace* faces, int32_t count)
-        : reader(reader), faces(faces), count(count) {}
+    FaceListReader(TextDataFileReader& reader, MeshFace* faces, int32_t count,
+                   int32_t splitBytes = DefaultSplitBytes)
+        : reader(reader), faces(faces), count(count), splitBytes(splitBytes) {}
 
     // Reads from the reader's position (just inside the block) to its closing brace (0) or to
     // the end of the data (1).
     int32_t ReadBlock();
 
-    int32_t next = 0;      // number the next "MESH_FACE" must have
-    int32_t lastFace = -1; // the face smoothing groups and material ids apply to
+    int32_t next = 0;        // number the next "MESH_FACE" must have
+    int32_t lastFace = -1;   // the face smoothing groups and material ids apply to
+    bool handedOver = false; // the second reader's faces were kept
 
 private:
     struct Handover;
@@ -43,4 +45,5 @@ private:
     TextDataFileReader& reader;
     MeshFace* faces;
     int32_t count;
+    int32_t splitBytes;
 };

@@ -54,6 +54,7 @@ int32_t KZVLoader::ReadNumberedList(int32_t keyword, int32_t size, const char* o
         if (id == KW_END_OF_BLOCK) return 0;
         if (id == KW_END_OF_DATA) return 1;
         if (id != keyword) continue;
+        ReleaseBefore(GetKeywordStart());
         int32_t index = -1;
         ScanInt(index);
         if (index != next) Error("%s", orderError);
@@ -240,7 +241,7 @@ int32_t KZVLoader::ReadVertexList() {
 }
 
 int32_t KZVLoader::ReadFaceList() {
-    FaceListReader records(*this, faces.get(), numFaces);
+    FaceListReader records(*this, faces.get(), numFaces, listSplitBytes);
     records.lastFace = lastFace;
     const int32_t end = records.ReadBlock();
     lastFace = records.lastFace;
@@ -308,6 +309,7 @@ int32_t KZVLoader::ReadBoneWeight() {
             bone = FindOrAddBone(boneName.Text(), boneInit.matrix, meshInitTransform.matrix, &combined);
             if (end) return 1;
         } else if (id == KW_INDEX_WEIGHT) {
+            ReleaseBefore(GetKeywordStart());
             int32_t vertex = -1;
             float weight = 0.0f;
             ScanInt(vertex);

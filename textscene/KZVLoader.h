@@ -77,6 +77,9 @@ public:
     int32_t LoadTextFromMemory(DXC_3dScene* scene, const char* name, const unsigned char* bytes, int32_t size,
                                int32_t flags);
 
+    // Face lists of at least this many bytes are read by two threads (the result is the same).
+    void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
+
     // Scene timing and names of the last load (defaults before the first).
     float GetFrameSpeed() const { return frameSpeed; }
     float GetTicksPerFrame() const { return ticksPerFrame; }
@@ -262,9 +265,10 @@ protected:
     std::unique_ptr<MeshFace[]> faces;
     std::unique_ptr<TexVertex[]> texVertices;
     std::unique_ptr<TexFace[]> texFaces;
-    int32_t lastFace = -1;           // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
-    NodeTransform meshInitTransform; // kept across objects
-    int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load
+    int32_t lastFace = -1;            // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
+    int32_t listSplitBytes = 1 << 20; // face lists this long are read by two threads
+    NodeTransform meshInitTransform;  // kept across objects
+    int64_t splitKeyBudget = 0;       // rotation keys that splitting may still add in this load
 
     // Mesh infos of the load: one per built mesh and clone, the first of a name found by name.
     std::vector<std::unique_ptr<MeshInfo>> meshInfos;

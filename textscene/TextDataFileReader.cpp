@@ -140,6 +140,7 @@ TextDataFileReader::TextDataFileReader() : path("*nofile*") {
 
 void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size) {
     ForgetKeywords();
+    releasedBefore = 0;
     ownedPages = PageBuffer();
     ownedBuffer = std::move(buffer);
     data = ownedBuffer.get();
@@ -151,6 +152,7 @@ void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_
 
 void TextDataFileReader::SetData(PageBuffer buffer, int32_t size) {
     ForgetKeywords();
+    releasedBefore = 0;
     ownedBuffer.reset();
     ownedPages = std::move(buffer);
     data = ownedPages.Data();
@@ -162,6 +164,7 @@ void TextDataFileReader::SetData(PageBuffer buffer, int32_t size) {
 
 void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
     ForgetKeywords();
+    releasedBefore = 0;
     ownedBuffer.reset();
     ownedPages = PageBuffer();
     data = bytes;
@@ -173,6 +176,7 @@ void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
 
 void TextDataFileReader::ResetReader() {
     ForgetKeywords();
+    releasedBefore = 0;
     ownedBuffer.reset();
     ownedPages = PageBuffer();
     data = nullptr;
@@ -442,6 +446,19 @@ int32_t TextDataFileReader::NextKeyword() {
 
 void TextDataFileReader::ForgetKeywords() {
     for (RecentKeyword& recent : recentKeywords) recent = RecentKeyword{};
+}
+
+void TextDataFileReader::ReleaseData(int32_t before) {
+    if (!ownedPages.Data()) return;
+    // A megabyte stays behind for the small steps back that reading takes; whole huge pages go.
+    constexpr int32_t margin = 1 << 20;
+    constexpr int32_t granule = 2 << 20;
+    const int32_t until = (before - margin) / granule * granule;
+    if (until <= releasedBefore) return;
+    ownedPages.Discard(static_cast<std::size_t>(releasedBefore), static_cast<std::size_t>(until));
+    releasedBefore = until;
+    // Remembered keywords may lie in what was given back.
+    ForgetKeywords();
 }
 
 int32_t TextDataFileReader::KeywordAt(int32_t start, int32_t length) {

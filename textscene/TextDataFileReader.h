@@ -68,6 +68,12 @@ public:
     int32_t NextBracePosition() const;
     // The bytes read (valid while the data is set).
     const unsigned char* GetData() const { return data; }
+    // Gives the memory of the data before `before` back to the system, in steps of some
+    // megabytes, where the reader owns the data: long lists call it as they go, as what lies
+    // behind them is never read again. Bytes given back read as zero.
+    void ReleaseBefore(int32_t before) {
+        if (before - releasedBefore >= ReleaseStep) ReleaseData(before);
+    }
     // A quiet reader logs nothing: warnings are dropped, errors are only thrown. For reading
     // ahead on another thread, where whatever goes wrong is read again in order.
     void SetQuiet(bool value) { quiet = value; }
@@ -104,6 +110,10 @@ protected:
     // The id of the keyword of that length at start, remembered for the next equal word.
     int32_t KeywordAt(int32_t start, int32_t length);
     void ForgetKeywords();
+    void ReleaseData(int32_t before);
+
+    static constexpr int32_t ReleaseStep = 8 << 20;
+    int32_t releasedBefore = 0; // data before this was given back
 
     struct RecentKeyword {
         int32_t start = 0;
