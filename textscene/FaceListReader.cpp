@@ -50,7 +50,13 @@ int32_t FaceListReader::ReadBlock() {
             handover.succeeded = false;
         }
     });
-    return ReadRecords(&handover);
+    try {
+        return ReadRecords(&handover);
+    } catch (...) {
+        // An error of the first half ends the list where an in-order reading ends it.
+        if (handover.worker.joinable()) handover.Discard(faces, count);
+        throw;
+    }
 }
 
 bool FaceListReader::PlanHandover(Handover& handover) const {
@@ -97,6 +103,8 @@ int32_t FaceListReader::ReadRecords(Handover* handover) {
                     lastFace = handover->tail->lastFace;
                     reader.MoveBy(handover->tailReader->GetPosition() - reader.GetPosition());
                     handedOver = true;
+                    // The second reader's half of the list lies behind now.
+                    reader.ReleaseBefore(reader.GetPosition());
                     return 0;
                 }
                 handover->Discard(faces, count);

@@ -19,10 +19,6 @@ constexpr int32_t MinTexFaceRecord = sizeof("*MESH_TFACE 0") - 1;
 // Bone indices of a vertex are kept in one byte.
 constexpr int32_t MaxBones = 256;
 
-template <class T> std::unique_ptr<T[]> ZeroedArray(int32_t count) {
-    return count > 0 ? std::make_unique<T[]>(static_cast<std::size_t>(count)) : nullptr;
-}
-
 } // namespace
 
 void KZVLoader::FreeGeometry() {
@@ -35,14 +31,14 @@ void KZVLoader::FreeGeometry() {
 }
 
 template <class Record>
-void KZVLoader::ReadListCount(std::unique_ptr<Record[]>& list, int32_t& size, int32_t minRecordBytes,
+void KZVLoader::ReadListCount(PageArray<Record>& list, int32_t& size, int32_t minRecordBytes,
                               const char* what) {
     int32_t count = 0;
     ScanInt(count);
     if (count < 0) Error("Invalid %s count: %i", what, count);
     if (static_cast<int64_t>(count) * minRecordBytes > RemainingBytes())
         Error("%s count %i is more than the rest of the file can hold", what, count);
-    list = ZeroedArray<Record>(count);
+    list = PageArray<Record>(count);
     size = count;
 }
 
@@ -245,6 +241,7 @@ int32_t KZVLoader::ReadFaceList() {
     records.lastFace = lastFace;
     const int32_t end = records.ReadBlock();
     lastFace = records.lastFace;
+    if (records.handedOver) ++splitLists;
     return end;
 }
 

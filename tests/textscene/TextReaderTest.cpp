@@ -354,8 +354,8 @@ TEST_F(TextReaderTest, DecimalsReadAsStrtodReadsTheirWord) {
     for (int i = 0; i < 3000; ++i) {
         std::string token = random() % 4 == 0 ? "-" : "";
         for (uint32_t n = random() % 12; n > 0; --n) token += static_cast<char>('0' + random() % 10);
-        if (random() % 3) token += ".";
-        for (uint32_t n = random() % 14; n > 0; --n) token += static_cast<char>('0' + random() % 10);
+        if (random() % 3 || token.empty() || token == "-") token += ".";
+        for (uint32_t n = random() % 14 + 1; n > 0; --n) token += static_cast<char>('0' + random() % 10);
         tokens.push_back(token);
     }
     const char* const ends[] = {" 5", ",", "}", "\"", "\t", ""};
@@ -373,8 +373,8 @@ TEST_F(TextReaderTest, DecimalsReadAsStrtodReadsTheirWord) {
 
 TEST_F(TextReaderTest, RepeatedKeywordsKeepTheirIdsInAnyCaseAndAfterNewData) {
     Reader r("*MESH_FACE *mesh_face *MESH_FACX *MESH_FACE *Mesh_Face *MESH_FACX *SCENE *scene *SCENX *SCENE");
-    for (const int32_t id :
-         {KW_MESH_FACE, KW_MESH_FACE, 0, KW_MESH_FACE, KW_MESH_FACE, 0, KW_SCENE, KW_SCENE, 0, KW_SCENE})
+    for (const int32_t id : std::vector<int32_t>{KW_MESH_FACE, KW_MESH_FACE, 0, KW_MESH_FACE, KW_MESH_FACE, 0,
+                                                 KW_SCENE, KW_SCENE, 0, KW_SCENE})
         EXPECT_EQ(r.NextKeyword(), id);
     const std::string other = "*MESH_FACX *SCENX";
     r.SetDataView(reinterpret_cast<const unsigned char*>(other.data()), static_cast<int32_t>(other.size()));
