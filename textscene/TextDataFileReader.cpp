@@ -213,14 +213,6 @@ int32_t TextDataFileReader::MoveBy(int32_t delta) {
     return 1;
 }
 
-int32_t TextDataFileReader::SkipWhitespace() {
-    int32_t p = position;
-    while (p < dataSize && IsWhitespace(data[p])) ++p;
-    position = p;
-    endOfData = p >= dataSize;
-    return endOfData;
-}
-
 int32_t TextDataFileReader::GetChar() {
     if (position >= dataSize) {
         endOfData = 1;
@@ -239,15 +231,8 @@ int32_t TextDataFileReader::PeekChar() {
     return data[position];
 }
 
-void TextDataFileReader::SkipTo(char c) {
-    // Most targets are a few bytes on: a short look before the library search.
+void TextDataFileReader::SkipToFar(char c) {
     const int32_t near = dataSize - position < 16 ? dataSize : position + 16;
-    for (int32_t p = position; p < near; ++p)
-        if (data[p] == static_cast<unsigned char>(c)) {
-            position = p + 1;
-            endOfData = 0;
-            return;
-        }
     const void* found = near < dataSize ? std::memchr(data + near, static_cast<unsigned char>(c),
                                                       static_cast<std::size_t>(dataSize - near))
                                         : nullptr;
@@ -331,29 +316,6 @@ int32_t TextDataFileReader::ScanStringName(String& name) {
     if (ScanString(buffer)) return 1;
     name = buffer;
     return 0;
-}
-
-int32_t TextDataFileReader::ScanInt(int32_t& out) {
-    const unsigned char* const end = data + dataSize;
-    const unsigned char* p = data + position;
-    while (p < end && IsWhitespace(*p)) ++p;
-    position = static_cast<int32_t>(p - data);
-    // Plain integers of up to 9 digits convert exactly without going through strtod.
-    const bool negative = p < end && *p == '-';
-    if (negative) ++p;
-    const unsigned char* const digitsStart = p;
-    int32_t value = 0;
-    while (p < end && p - digitsStart < 9 && static_cast<unsigned>(*p - '0') < 10)
-        value = value * 10 + (*p++ - '0');
-    const bool ended =
-        p >= end || !(static_cast<unsigned>(*p - '0') < 10 || *p == '-' || *p == '+' || *p == '.');
-    if (p > digitsStart && ended) {
-        position = static_cast<int32_t>(p - data);
-        endOfData = position >= dataSize;
-        out = negative ? -value : value;
-        return 0;
-    }
-    return ScanIntToken(out);
 }
 
 int32_t TextDataFileReader::ScanIntToken(int32_t& out) {

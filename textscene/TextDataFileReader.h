@@ -39,13 +39,29 @@ public:
     // Moves the position by delta, clamped to 0 and the size; 1 when the target was inside.
     int32_t MoveBy(int32_t delta);
     // Passes over whitespace bytes; 0 at the first other byte (left unread), 1 at end of data.
-    int32_t SkipWhitespace();
+    int32_t SkipWhitespace() {
+        int32_t p = position;
+        while (p < dataSize && IsWhitespace(data[p])) ++p;
+        position = p;
+        endOfData = p >= dataSize;
+        return endOfData;
+    }
     // The next byte (0 at end of data, with the end flag set).
     int32_t GetChar();
     // The next byte without consuming it (0 at end of data).
     int32_t PeekChar();
     // Reads bytes up to and including c; reports "'%c' not found" at end of data.
-    void SkipTo(char c);
+    void SkipTo(char c) {
+        // Most targets are a few bytes on: a short look before the library search.
+        const int32_t near = dataSize - position < 16 ? dataSize : position + 16;
+        for (int32_t p = position; p < near; ++p)
+            if (data[p] == static_cast<unsigned char>(c)) {
+                position = p + 1;
+                endOfData = 0;
+                return;
+            }
+        SkipToFar(c);
+    }
 
     // Token readers; buffer holds TokenSize bytes.
     int32_t ScanNumber(char* buffer);
@@ -54,7 +70,28 @@ public:
     int32_t ScanStringName(String& name);
 
     // Values: leave out untouched when they fail.
-    int32_t ScanInt(int32_t& out);
+    int32_t ScanInt(int32_t& out) {
+        const unsigned char* const end = data + dataSize;
+        const unsigned char* p = data + position;
+        while (p < end && IsWhitespace(*p)) ++p;
+        position = static_cast<int32_t>(p - data);
+        // Plain integers of up to 9 digits convert exactly without going through strtod.
+        const bool negative = p < end && *p == '-';
+        if (negative) ++p;
+        const unsigned char* const digitsStart = p;
+        int32_t value = 0;
+        while (p < end && p - digitsStart < 9 && static_cast<unsigned>(*p - '0') < 10)
+            value = value * 10 + (*p++ - '0');
+        const bool ended =
+            p >= end || !(static_cast<unsigned>(*p - '0') < 10 || *p == '-' || *p == '+' || *p == '.');
+        if (p > digitsStart && ended) {
+            position = static_cast<int32_t>(p - data);
+            endOfData = position >= dataSize;
+            out = negative ? -value : value;
+            return 0;
+        }
+        return ScanIntToken(out);
+    }
     int32_t ScanFloat(float& out);
     int32_t ScanVector(float out[3]);
 
@@ -105,6 +142,8 @@ protected:
     [[noreturn]] void ErrorV(const char* format, va_list args);
     // ScanNumber returning the token's length (0: none).
     int32_t ScanNumberLength(char* buffer);
+    // SkipTo past its first sixteen bytes.
+    void SkipToFar(char c);
     // ScanInt for what its fast path does not take: through the token buffer and strtod.
     int32_t ScanIntToken(int32_t& out);
     // The id of the keyword of that length at start, remembered for the next equal word.
