@@ -80,6 +80,8 @@ public:
 
     // Face lists of at least this many bytes are read by two threads (the result is the same).
     void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
+    // Meshes of at least this many faces compute face geometry on two threads (the same result).
+    void SetParallelFaces(int32_t faces) { parallelFaces = faces; }
     // Face lists whose second half another thread read, over the loader's life.
     int64_t GetSplitListCount() const { return splitLists; }
 
@@ -270,6 +272,7 @@ protected:
     int32_t lastFace = -1;            // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
     int32_t listSplitBytes = 1 << 20; // face lists this long are read by two threads
     int64_t splitLists = 0;
+    int32_t parallelFaces = 4096;
     NodeTransform meshInitTransform; // kept across objects
     int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "textscene/TextDataFileReader.h"
 
@@ -100,7 +101,14 @@ void MeshBuilder::Build(const Input& input) {
     vertices.reserve(static_cast<std::size_t>(std::min<int64_t>(corners, MaxOutputVertices + 1)));
     if (input.subMaterialCount > 0) remap.assign(static_cast<std::size_t>(input.subMaterialCount), -1);
 
-    for (int32_t f = 0; f < input.faceCount; ++f) BuildFace(input, f);
+    blockGeometry.resize(static_cast<std::size_t>(std::min(input.faceCount, GeometryBlock)));
+    for (int32_t first = 0; first < input.faceCount; first += GeometryBlock) {
+        const int32_t count = std::min(GeometryBlock, input.faceCount - first);
+        ComputeBlockGeometry(input, first, count);
+        for (int32_t f = first; f < first + count; ++f)
+            BuildFace(input, f, blockGeometry[static_cast<std::size_t>(f - first)]);
+    }
+    std::vector<FaceGeometry>().swap(blockGeometry);
 
     if (duplicated > 0) reporter.Warning("%i vertices duplicated in mesh '%s'", duplicated, input.objectName);
     JoinSmoothingGroups(input);
@@ -109,32 +117,58 @@ void MeshBuilder::Build(const Input& input) {
     current = nullptr;
 }
 
-void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex) {
-    MeshFace& face = input.faces[faceIndex];
-    const int32_t n = input.subMaterialCount;
-    const int32_t id = ReduceMaterialId(face.materialId, n);
-
+MeshBuilder::FaceGeometry MeshBuilder::ComputeFaceGeometry(const Input& input, int32_t faceIndex) {
+    const MeshFace& face = input.faces[faceIndex];
+    FaceGeometry geometry;
     const D3DXVECTOR3 p[3] = {input.vertices[face.corner[0]].position,
                               input.vertices[face.corner[1]].position,
                               input.vertices[face.corner[2]].position};
     D3DXVECTOR3 normal = Cross3(p[1] - p[0], p[2] - p[0]);
     const float length = Length3(normal);
-    if (length == 0.0f) {
-        reporter.Warning("Invalid face %i in mesh '%s'", faceIndex, input.objectName);
-        face.attributeId = -1;
-        ++invalidFaces;
-        return;
-    }
+    geometry.valid = length != 0.0f;
+    if (!geometry.valid) return geometry;
     normal /= length;
-
     for (int32_t k = 0; k < 3; ++k) {
         const D3DXVECTOR3 a = UnitDirection(p[k], p[(k + 1) % 3]);
         const D3DXVECTOR3 b = UnitDirection(p[k], p[(k + 2) % 3]);
         // Rounding can push the cosine just past 1; acos would then give NaN.
         const float cosine = std::clamp(Dot3(a, b), -1.0f, 1.0f);
-        const D3DXVECTOR3 weighted = normal * std::acos(cosine);
+        geometry.weighted[k] = normal * std::acos(cosine);
+    }
+    return geometry;
+}
+
+void MeshBuilder::ComputeBlockGeometry(const Input& input, int32_t first, int32_t count) {
+    // Each face's geometry depends on nothing but its own corners: two threads share a large
+    // block, and every result is what one thread computes.
+    const auto compute = [this, &input, first](int32_t from, int32_t to) {
+        for (int32_t f = from; f < to; ++f)
+            blockGeometry[static_cast<std::size_t>(f - first)] = ComputeFaceGeometry(input, f);
+    };
+    if (count < parallelFaces) {
+        compute(first, first + count);
+        return;
+    }
+    const int32_t middle = first + count / 2;
+    std::jthread other(compute, middle, first + count);
+    compute(first, middle);
+}
+
+void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex, const FaceGeometry& geometry) {
+    MeshFace& face = input.faces[faceIndex];
+    const int32_t n = input.subMaterialCount;
+    const int32_t id = ReduceMaterialId(face.materialId, n);
+    if (!geometry.valid) {
+        reporter.Warning("Invalid face %i in mesh '%s'", faceIndex, input.objectName);
+        face.attributeId = -1;
+        ++invalidFaces;
+        return;
+    }
+
+    for (int32_t k = 0; k < 3; ++k) {
         const int32_t t = input.texFaces ? input.texFaces[faceIndex].corner[k] : -1;
-        const int32_t out = AddCorner(face.corner[k], face, weighted, static_cast<uint16_t>(id), t);
+        const int32_t out =
+            AddCorner(face.corner[k], face, geometry.weighted[k], static_cast<uint16_t>(id), t);
         if (t >= 0) {
             BuildVertex& vertex = vertices[static_cast<std::size_t>(out)];
             vertex.u = input.texVertices[t].u;

@@ -42,11 +42,12 @@ TEST_F(RealScenesTest, InvalidScenesEndInAClearError) {
 }
 
 TEST_F(RealScenesTest, FaceListsReadByTwoThreadsGiveTheSameScenes) {
-    // Every mesh's buffers and the log, read with every face list on one thread and with every
-    // list long enough split between two.
+    // Every mesh's buffers and the log, read and built on one thread, and with every face list
+    // long enough split between two and every mesh's face geometry computed on two.
     const auto load = [this](const std::filesystem::path& path, int32_t splitBytes) {
         loader.SetListSplitBytes(splitBytes);
-        ResetReportState(); // repeated warnings fold across loads otherwise
+        loader.SetParallelFaces(splitBytes); // 1: every face block on two threads
+        ResetReportState();                  // repeated warnings fold across loads otherwise
         entries.clear();
         std::string all;
         try {
