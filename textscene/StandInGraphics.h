@@ -8,8 +8,8 @@
 #include "foundation/ErrorReport.h"
 #include "foundation/String.h"
 #include "scene/MeshGeometry.h"
-#include "scene/SceneGraphics.h"
 #include "scene/TextMatrixAni.h"
+#include "scene/SceneGraphics.h"
 
 class IDirect3DDevice8;
 
