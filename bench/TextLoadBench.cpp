@@ -18,14 +18,14 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unistd.h>
 
 #include "foundation/Log.h"
-#include "platform/d3d8/RecordingDevice.h"
+#include "platform/TemporaryFolder.h"
+#include "render/DXC_Gfx.h"
+#include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/MeshBuilder.h"
-#include "textscene/StandInGraphics.h"
 
 // ---- allocation accounting ---------------------------------------------------------------------
 
@@ -184,33 +184,35 @@ std::string GenerateScene() {
     return s;
 }
 
+// The run's own folder (removed at exit) with the log and the scene file.
+const TemporaryFolder& RunFolder() {
+    static const TemporaryFolder folder("kzvbench");
+    return folder;
+}
+
 // The scene file, written once per run.
 const std::string& ScenePath() {
     static const std::string path = [] {
         const std::string text = GenerateScene();
-        const auto file =
-            std::filesystem::temp_directory_path() / ("kzvbench" + std::to_string(getpid()) + ".kzv");
+        const std::string file = RunFolder().Path() + "/scene.kzv";
         std::FILE* out = std::fopen(file.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
-        std::atexit([] { std::filesystem::remove(ScenePath()); });
-        return file.string();
+        return file;
     }();
     return path;
 }
 
 // The whole text load: reading, mesh building on the recording device, assembly.
 void BM_TextLoad(benchmark::State& state) {
-    SetLogDirectory(std::filesystem::temp_directory_path().string());
+    SetLogDirectory(RunFolder().Path());
     const std::string& path = ScenePath();
     const auto fileSize = static_cast<int64_t>(std::filesystem::file_size(path));
-    IDirect3DDevice8* device = CreateRecordingDevice(640, 480, false);
-    auto* recorder = AsRecordingDevice(device);
-    if (recorder) recorder->SetRecording(false);
+    const std::unique_ptr<DXC_Gfx> gfx = CreateRecordingGfx(0, 0);
     double worstGrowth = 0.0;
     double worstResident = 0.0;
     {
-        StandInGraphics graphics(device);
+        GfxSceneGraphics graphics(*gfx);
         KZVLoader loader;
         loader.SetGraphics(&graphics);
         for (auto _ : state) {
@@ -238,7 +240,6 @@ void BM_TextLoad(benchmark::State& state) {
             }
         }
     }
-    device->Release();
     state.SetBytesProcessed(state.iterations() * fileSize);
     state.counters["faces/s"] =
         benchmark::Counter(double(kFaces), benchmark::Counter::kIsIterationInvariantRate);

@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "foundation/ConfigFileReader.h"
 #include "foundation/ErrorReport.h"
 #include "foundation/File.h"
 #include "foundation/Log.h"
+#include "platform/TemporaryFolder.h"
 
 namespace {
 
@@ -76,26 +76,18 @@ void FuzzFile() {
         if (!file.ReadString(text)) break;
 }
 
-std::string& Folder() {
-    static std::string folder;
-    return folder;
-}
-
-void RemoveFolder() {
-    std::remove(InputPath().c_str());
-    std::remove((Folder() + "/logfile.txt").c_str());
-    rmdir(Folder().c_str());
+// The inputs' folder, removed with them at exit.
+const std::string& Folder() {
+    static TemporaryFolder folder("kzvconfigfuzz");
+    return folder.Path();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char folder[] = "/tmp/kzvconfigfuzzXXXXXX";
-    if (!mkdtemp(folder)) std::abort();
-    Folder() = folder;
+    if (Folder().empty()) std::abort();
     InputPath() = Folder() + "/input.cfg";
     SetLogDirectory(Folder()); // keep logfile.txt out of the working directory
-    std::atexit(RemoveFolder);
     return 0;
 }
 

@@ -1,8 +1,8 @@
 // libFuzzer target: the text scene loader on hostile bytes, loaded from memory into a scene on
-// the recording device. A load may end in the loader's error (ErrorMsg) or in an error of a
-// scene object (DXC_Error); anything else that escapes, a crash, a hang or an unbounded
-// allocation is a finding. After a load the scene is updated and sampled at a few times, as
-// the viewer would, so faults in what the loader built show too.
+// the recording device through the graphics object. A load may end in the loader's error (ErrorMsg) or in an
+// error of a scene object (DXC_Error); anything else that escapes, a crash, a hang or an unbounded allocation
+// is a finding. After a load the scene is updated and sampled at a few times, as the viewer would, so faults
+// in what the loader built show too.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,22 +11,24 @@
 
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
-#include "platform/d3d8/RecordingDevice.h"
+#include "platform/TemporaryFolder.h"
+#include "render/DXC_Gfx.h"
+#include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
-#include "textscene/StandInGraphics.h"
 
 namespace {
 
+// The graphics object on the recording device (not recording its calls) and the loader on
+// it, made once: each input is loaded through the program's own mesh and texture path.
 struct Context {
-    IDirect3DDevice8* device = nullptr;
-    std::unique_ptr<StandInGraphics> graphics;
+    std::unique_ptr<DXC_Gfx> gfx;
+    std::unique_ptr<GfxSceneGraphics> graphics;
     KZVLoader loader;
 
     Context() {
-        device = CreateRecordingDevice(640, 480, false);
-        if (auto* recorder = AsRecordingDevice(device)) recorder->SetRecording(false);
-        graphics = std::make_unique<StandInGraphics>(device);
+        gfx = CreateRecordingGfx(0, 0);
+        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
     }
 };
@@ -34,7 +36,7 @@ struct Context {
 Context& Shared() {
     static Context* context = [] {
         // The log goes to the temporary folder; its entry limit keeps it small.
-        SetLogDirectory("/tmp");
+        SetLogDirectory(SystemTemporaryFolder());
         return new Context();
     }();
     return *context;

@@ -84,9 +84,7 @@ DXC_Font::DXC_Font() {
     SetObjectName("DXC_Font");
 }
 
-DXC_Font::~DXC_Font() {
-    delete texture;
-}
+DXC_Font::~DXC_Font() = default;
 
 int32_t DXC_Font::GlyphIndex(unsigned char c) const {
     if (upperCaseOnly && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/ErrorReport.h"
 #include "platform/d3d8/D3D8Types.h"
@@ -39,7 +40,7 @@ public:
     // Sets rectangles, bearings, range and layout of the built-in font (the texture apart).
     void SetBuiltInLayout();
 
-    DXC_Texture* texture = nullptr; // owned
+    std::unique_ptr<DXC_Texture> texture;
     RECT glyphRect[Glyphs] = {};
     float leftBearing[Glyphs] = {};
     float rightBearing[Glyphs] = {};

@@ -41,7 +41,7 @@ DXC_Gfx::DXC_Gfx(IDirect3D8* created) {
 }
 
 void DXC_Gfx::Construct(IDirect3D8* created) {
-    direct3D = created;
+    direct3D.reset(created);
     viewMatrix = Identity();
     projectionMatrix = Identity();
     for (D3DXMATRIX& m : textureMatrix) m = Identity();
@@ -52,34 +52,20 @@ void DXC_Gfx::Construct(IDirect3D8* created) {
     defaultMaterial.Emissive = Colour(0.0f, 0.0f, 0.0f, 1.0f);
     defaultMaterial.Power = 0.0f;
     InvalidateStateCache();
-    backBuffer = new DXC_Surface(this);
-    defaultTexture = new DXC_Texture(this);
-    tlList = new DXC_VertexListTemp<DXC_TLVertex>();
-    lList = new DXC_VertexListTemp<DXC_LVertex>();
-    immediateQuad = new DXC_VertexListTemp<DXC_LVertex>();
-    pointList = new DXC_VertexListTemp<DXC_PointVertex>();
-    printfContainer = new DXC_PrintfContainer();
-    scratch = new char[ScratchSize];
+    backBuffer = std::make_unique<DXC_Surface>(this);
+    defaultTexture = std::make_unique<DXC_Texture>(this);
+    tlList = std::make_unique<DXC_VertexListTemp<DXC_TLVertex>>();
+    lList = std::make_unique<DXC_VertexListTemp<DXC_LVertex>>();
+    immediateQuad = std::make_unique<DXC_VertexListTemp<DXC_LVertex>>();
+    pointList = std::make_unique<DXC_VertexListTemp<DXC_PointVertex>>();
+    printfContainer = std::make_unique<DXC_PrintfContainer>();
+    scratch = std::make_unique<char[]>(ScratchSize);
 }
 
 DXC_Gfx::~DXC_Gfx() {
-    // The font's texture is counted in the texture list: it goes first.
-    delete builtInFont;
-    builtInFont = nullptr;
+    // The owned objects go after this, in the order the member list gives (see there).
     currentFont = nullptr;
-    delete[] scratch;
-    delete printfContainer;
-    delete tlList;
-    delete lList;
-    delete immediateQuad;
-    delete pointList;
-    delete backBuffer;
-    backBuffer = nullptr;
-    delete defaultTexture;
-    defaultTexture = nullptr;
     ReleaseRenderTargets();
-    SafeRelease(device);
-    SafeRelease(direct3D);
     if (g_Gfx == this) g_Gfx = nullptr;
 }
 
@@ -216,8 +202,10 @@ int32_t DXC_Gfx::InitDevice(HWND deviceWindow, int32_t isWindowed, const D3DDISP
     }
     if (windowed && !(caps.Caps2 & D3DCAPS2_CANRENDERWINDOWED))
         Error("Device does not support windowed rendering!");
-    result = direct3D->CreateDevice(adapter, deviceType, window, behaviour, &presentParameters, &device);
+    IDirect3DDevice8* created = nullptr;
+    result = direct3D->CreateDevice(adapter, deviceType, window, behaviour, &presentParameters, &created);
     if (FAILED(result)) Error("CreateDevice failed: %s\n", ErrorText(result));
+    device.reset(created);
     result = device->GetDeviceCaps(&caps);
     if (FAILED(result)) Error("GetDeviceCaps failed: %s", ErrorText(result));
 
@@ -264,22 +252,22 @@ void DXC_Gfx::ApplySamplerDefaults() {
 void DXC_Gfx::BuildImmediateLists() {
     pointList->pointList = 1;
     pointList->pointParameters = PointParameters{1.0f, 0.0f, 0.0f, 64.0f, 1.0f, 4.0f, 0, 0, 0};
-    CreateVertexList(pointList, 1, -1, 1);
+    CreateVertexList(pointList.get(), 1, -1, 1);
     pointList->SetPrimitiveType(D3DPT_POINTLIST);
 
-    CreateVertexList(tlList, immediateListSize, -1, 1);
+    CreateVertexList(tlList.get(), immediateListSize, -1, 1);
     tlList->Lock();
     for (int32_t i = 0; i < immediateListSize; ++i)
         *tlList->At(i) = DXC_TLVertex{0.0f, 0.0f, 1.0f, 1.0f, 0xFFFFFFFF, 0xFF000000, 0.0f, 0.0f};
     tlList->Unlock();
 
-    CreateVertexList(lList, immediateListSize, -1, 1);
+    CreateVertexList(lList.get(), immediateListSize, -1, 1);
     lList->Lock();
     for (int32_t i = 0; i < immediateListSize; ++i)
         *lList->At(i) = DXC_LVertex{0.0f, 0.0f, 0.0f, 0xFFFFFFFF, 0xFF000000, 0.0f, 0.0f};
     lList->Unlock();
 
-    CreateVertexList(immediateQuad, 4, -1, 1);
+    CreateVertexList(immediateQuad.get(), 4, -1, 1);
     immediateQuad->SetPrimitiveType(D3DPT_TRIANGLEFAN);
     static const float corners[4][4] = {{-1, -1, 0, 0}, {-1, 1, 0, 1}, {1, 1, 1, 1}, {1, -1, 1, 0}};
     immediateQuad->Lock();

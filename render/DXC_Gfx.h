@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/ResourceManager.h"
@@ -18,6 +19,7 @@ class DXC_PrintfContainer;
 class DXC_VertexShader;
 class DXC_MultiVertexShader;
 struct ID3DXMesh;
+struct D3DXIMAGE_INFO;
 
 // The one graphics object: the Direct3D interface and device, display mode and present
 // parameters, the cached render and texture-stage state, transforms, the resource lists of
@@ -67,8 +69,8 @@ public:
     void SetProjection(float nearPlane, float farPlane, float fov, float aspect = -1.0f);
     void SetViewMatrix(const D3DXMATRIX& matrix);
 
-    IDirect3D8* GetDirect3D() const { return direct3D; }
-    IDirect3DDevice8* GetDevice() const { return device; }
+    IDirect3D8* GetDirect3D() const { return direct3D.get(); }
+    IDirect3DDevice8* GetDevice() const { return device.get(); }
     const D3DCAPS8& GetCaps() const { return caps; }
     const D3DDISPLAYMODE& GetDisplayMode() const { return displayMode; }
     const D3DPRESENT_PARAMETERS& GetPresentParameters() const { return presentParameters; }
@@ -206,10 +208,10 @@ public:
     // the active multi shader's variant, else the format itself.
     void SelectVertexProcessing(DWORD fvf);
     // Immediate lists built by InitDevice.
-    DXC_VertexListTemp<DXC_TLVertex>* GetTLList() { return tlList; }
-    DXC_VertexListTemp<DXC_LVertex>* GetLList() { return lList; }
-    DXC_VertexListTemp<DXC_LVertex>* GetImmediateQuad() { return immediateQuad; }
-    DXC_VertexListTemp<DXC_PointVertex>* GetPointList() { return pointList; }
+    DXC_VertexListTemp<DXC_TLVertex>* GetTLList() { return tlList.get(); }
+    DXC_VertexListTemp<DXC_LVertex>* GetLList() { return lList.get(); }
+    DXC_VertexListTemp<DXC_LVertex>* GetImmediateQuad() { return immediateQuad.get(); }
+    DXC_VertexListTemp<DXC_PointVertex>* GetPointList() { return pointList.get(); }
     int32_t depth2D = 0; // 2D quads keep depth testing on
 
     // ---- Vertex shaders and skinning -----------------------------------------------------------
@@ -236,10 +238,11 @@ public:
     void SetFontLayout(DXC_Font* font, float sizeFactor, D3DCOLOR color, float extraAdvance,
                        float extraLineSpacing, float baselineFactor);
     void SetFont(DXC_Font* font);
-    // Takes ownership of the start-up font (deleted before the graphics object) and makes it current.
-    void AdoptFont(DXC_Font* font);
+    // Takes ownership of the start-up font (deleted before the graphics object, or when another
+    // is adopted) and makes it current.
+    void AdoptFont(std::unique_ptr<DXC_Font> font);
     DXC_Font* GetFont() const { return currentFont; }
-    DXC_PrintfContainer* GetPrintfContainer() const { return printfContainer; }
+    DXC_PrintfContainer* GetPrintfContainer() const { return printfContainer.get(); }
     // Formats into the scratch buffer and draws at (x, y). The Style form draws with the
     // container's default style and restores the previous style afterwards.
     void Printf(float x, float y, const char* format, ...) __attribute__((format(printf, 4, 5)));
@@ -266,11 +269,11 @@ public:
     // 1 when name does not name a file and its folder was replaced by the default path.
     int32_t ResolveTexturePath(String& name);
     VideoSource& GetVideoSource(int32_t source) { return videoSources[source & 15]; }
-    DXC_Texture* GetDefaultTexture() const { return defaultTexture; }
-    DXC_Surface* GetBackBuffer() const { return backBuffer; }
+    DXC_Texture* GetDefaultTexture() const { return defaultTexture.get(); }
+    DXC_Surface* GetBackBuffer() const { return backBuffer.get(); }
     IDirect3DSurface8* GetRenderTarget() const { return renderTarget; }
     IDirect3DSurface8* GetDepthSurface() const { return depthSurface; }
-    char* GetScratch() { return scratch; }
+    char* GetScratch() { return scratch.get(); }
 
     // ---- Settings read by textures and the render pass -----------------------------------------
     D3DCOLOR addColor = 0;      // added colour of diffuse maps (0 = off)
@@ -287,6 +290,25 @@ private:
         int32_t textureKnown; // 0 until a texture (or none) was bound since the last reset
     };
 
+    // What the type of LoadTexture asks for, its flags taken off.
+    struct TextureLoad {
+        int32_t type = 0;     // without flags
+        int32_t keep = 0;     // append: keep the slots and sequence
+        int32_t noFilter = 0; // copy the image unscaled
+        D3DPOOL pool = D3DPOOL_MANAGED;
+        DWORD usage = 0;
+    };
+    // The three paths of LoadTexture: a video source, an image file list (".ifl") as a frame
+    // sequence, an image file.
+    int32_t LoadVideoSource(DXC_Texture* texture, const char* name, int32_t number);
+    int32_t LoadImageList(DXC_Texture* texture, const char* name, D3DCOLOR colorKey, const TextureLoad& load,
+                          D3DFORMAT format, int32_t mipLevels);
+    int32_t LoadImageFile(DXC_Texture* texture, const char* name, D3DCOLOR colorKey, const TextureLoad& load,
+                          D3DFORMAT format, int32_t mipLevels);
+    TextureLoad ReadLoadType(DXC_Texture* texture, int32_t type);
+    D3DFORMAT ImageFormat(const D3DXIMAGE_INFO& info) const;
+    void FitTextureSize(int32_t& width, int32_t& height) const;
+
     void Construct(IDirect3D8* created);
     void SetInitialState();
     void BuildPresentParameters();
@@ -297,9 +319,20 @@ private:
     void ApplySamplerDefaults();
     void ReadClientRect(RECT* rect) const;
 
+    // Releases a Direct3D object when its owner goes.
+    struct ReleaseInterface {
+        void operator()(IUnknown* object) const { object->Release(); }
+    };
+
+    // Members go in reverse order of declaration, and that order matters here: the Direct3D
+    // object and its device are declared first, so they go last, after every object below
+    // that holds resources made on the device; the resource lists are declared before the
+    // objects whose textures, surfaces and vertex lists they count (the default texture, the
+    // back buffer, the immediate lists, the built-in font), so those leave their lists first.
+
     // Device
-    IDirect3D8* direct3D = nullptr;
-    IDirect3DDevice8* device = nullptr;
+    std::unique_ptr<IDirect3D8, ReleaseInterface> direct3D;
+    std::unique_ptr<IDirect3DDevice8, ReleaseInterface> device;
     int32_t adapter = 0;
     D3DDEVTYPE deviceType = D3DDEVTYPE_HAL;
     D3DDISPLAYMODE displayMode = {};
@@ -327,9 +360,7 @@ private:
     D3DMATERIAL8 defaultMaterial = {};
     int32_t inScene = -1;
 
-    // Surfaces and resources
-    DXC_Texture* defaultTexture = nullptr;
-    DXC_Surface* backBuffer = nullptr;
+    // Surfaces and resources (the render-target surfaces are released by the destructor)
     IDirect3DSurface8* backBufferSurface = nullptr;
     IDirect3DSurface8* renderTarget = nullptr;
     IDirect3DSurface8* depthSurface = nullptr;
@@ -341,16 +372,18 @@ private:
     VideoSource videoSources[VideoSources];
     String defaultTexturePath;
     DXC_Texture* lastTexture = nullptr;
+    std::unique_ptr<DXC_Texture> defaultTexture; // counted in textureList
+    std::unique_ptr<DXC_Surface> backBuffer;     // counted in surfaceList
 
     // Immediate lists and text
-    DXC_VertexListTemp<DXC_TLVertex>* tlList = nullptr;
-    DXC_VertexListTemp<DXC_LVertex>* lList = nullptr;
-    DXC_VertexListTemp<DXC_LVertex>* immediateQuad = nullptr;
-    DXC_VertexListTemp<DXC_PointVertex>* pointList = nullptr;
-    DXC_PrintfContainer* printfContainer = nullptr;
+    std::unique_ptr<DXC_VertexListTemp<DXC_TLVertex>> tlList;
+    std::unique_ptr<DXC_VertexListTemp<DXC_LVertex>> lList;
+    std::unique_ptr<DXC_VertexListTemp<DXC_LVertex>> immediateQuad;
+    std::unique_ptr<DXC_VertexListTemp<DXC_PointVertex>> pointList;
+    std::unique_ptr<DXC_PrintfContainer> printfContainer;
     DXC_Font* currentFont = nullptr;
-    DXC_Font* builtInFont = nullptr; // made by InitGraphics, deleted before the graphics object
-    char* scratch = nullptr;
+    std::unique_ptr<DXC_Font> builtInFont; // its texture is counted in textureList
+    std::unique_ptr<char[]> scratch;
     int32_t screenShotCounter = 0;
     int32_t lightIndexWarned = 0;
 
@@ -422,3 +455,9 @@ void InitGraphics(HWND window, const GraphicsOptions& options);
 D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options);
 // Deletes the font and the graphics object (in that order), each when it exists.
 void ShutdownGraphics();
+
+// A graphics object on the recording device, for the tools, tests and benchmarks that load
+// scenes without a window or GL: windowed and off-screen at 640 x 480 with a 16-bit depth
+// buffer, as the viewer's start-up makes it. With record 0 the device keeps no list of its
+// calls (long loads would fill it).
+std::unique_ptr<DXC_Gfx> CreateRecordingGfx(int32_t hardwareVertexProcessing = 0, int32_t record = 1);

@@ -1,6 +1,7 @@
 // The start-up and shut-down of the graphics.
 #include "render/DXC_Gfx.h"
 
+#include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Font.h"
 
 D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options) {
@@ -15,8 +16,9 @@ D3DDISPLAYMODE RequestedDisplayMode(const GraphicsOptions& options) {
 void InitGraphics(HWND window, const GraphicsOptions& options) {
     g_Gfx = new DXC_Gfx();
     DXC_Gfx& gfx = *g_Gfx;
-    DXC_Font* font = new DXC_Font();
-    gfx.AdoptFont(font);
+    auto adopted = std::make_unique<DXC_Font>();
+    DXC_Font* font = adopted.get();
+    gfx.AdoptFont(std::move(adopted));
 
     D3DDISPLAYMODE mode = RequestedDisplayMode(options);
     if (options.windowed) {
@@ -41,4 +43,12 @@ void ShutdownGraphics() {
     g_Gfx->AdoptFont(nullptr);
     delete g_Gfx;
     g_Gfx = nullptr;
+}
+
+std::unique_ptr<DXC_Gfx> CreateRecordingGfx(int32_t hardwareVertexProcessing, int32_t record) {
+    auto gfx = std::make_unique<DXC_Gfx>(CreateRecordingDirect3D8(DefaultRecordingConfig()));
+    D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
+    gfx->InitDevice(nullptr, 1, &mode, 16, 0, hardwareVertexProcessing, 0);
+    if (RecordingDevice* device = AsRecordingDevice(gfx->GetDevice())) device->SetRecording(record != 0);
+    return gfx;
 }

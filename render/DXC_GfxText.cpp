@@ -18,10 +18,9 @@ void DXC_Gfx::SetFont(DXC_Font* font) {
     printfContainer->SetFont(font);
 }
 
-void DXC_Gfx::AdoptFont(DXC_Font* font) {
-    if (builtInFont != font) delete builtInFont;
-    builtInFont = font;
-    SetFont(font);
+void DXC_Gfx::AdoptFont(std::unique_ptr<DXC_Font> font) {
+    builtInFont = std::move(font);
+    SetFont(builtInFont.get());
 }
 
 void DXC_Gfx::SetFontLayout(DXC_Font* font, float sizeFactor, D3DCOLOR color, float extraAdvance,
@@ -51,9 +50,9 @@ void DXC_Gfx::Printf(float x, float y, const char* format, ...) {
     va_list args;
     va_start(args, format);
     FormatScratch(
-        scratch, ScratchSize, [this] { Warning("String too long for Printf()"); }, format, args);
+        scratch.get(), ScratchSize, [this] { Warning("String too long for Printf()"); }, format, args);
     va_end(args);
-    printfContainer->Parse(scratch);
+    printfContainer->Parse(scratch.get());
     printfContainer->Draw(this, x, y);
 }
 
@@ -61,11 +60,11 @@ void DXC_Gfx::PrintfDefaultStyle(float x, float y, const char* format, ...) {
     va_list args;
     va_start(args, format);
     FormatScratch(
-        scratch, ScratchSize, [this] { Warning("String too long for Printf()"); }, format, args);
+        scratch.get(), ScratchSize, [this] { Warning("String too long for Printf()"); }, format, args);
     va_end(args);
     const DXC_PrintfContainer::Style previous = printfContainer->CurrentStyle();
     printfContainer->CurrentStyle() = printfContainer->DefaultStyle();
-    printfContainer->Parse(scratch);
+    printfContainer->Parse(scratch.get());
     printfContainer->Draw(this, x, y);
     printfContainer->CurrentStyle() = previous;
 }

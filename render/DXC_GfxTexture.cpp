@@ -58,6 +58,13 @@ int32_t FileSizeOf(const char* name) {
 
 } // namespace
 
+// The device's size rule: powers of two where it needs them.
+void DXC_Gfx::FitTextureSize(int32_t& width, int32_t& height) const {
+    if (!(caps.TextureCaps & D3DPTEXTURECAPS_POW2)) return;
+    width = NextPowerOfTwo(width);
+    height = NextPowerOfTwo(height);
+}
+
 int32_t DXC_Gfx::CreateTexture(DXC_Texture* texture, int32_t width, int32_t height, int32_t type,
                                D3DFORMAT format, int32_t mipLevels) {
     if (!texture) Error("DXC_Texture pointer in CreateTexture is NULL pointer!");
@@ -86,10 +93,7 @@ int32_t DXC_Gfx::CreateTexture(DXC_Texture* texture, int32_t width, int32_t heig
     }
     if (IsDefaultFormat(format)) format = alphaFormat;
     int32_t w = width, h = height;
-    if (caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
-        w = NextPowerOfTwo(w);
-        h = NextPowerOfTwo(h);
-    }
+    FitTextureSize(w, h);
     IDirect3DTexture8* created = nullptr;
     result = device
                  ? device->CreateTexture(static_cast<UINT>(w > 0 ? w : 0), static_cast<UINT>(h > 0 ? h : 0),
@@ -108,102 +112,122 @@ int32_t DXC_Gfx::LoadTexture(DXC_Texture* texture, const char* name, D3DCOLOR co
     if (!texture) Error("DXC_Texture pointer in LoadTexture is NULL pointer!");
     if (!name || !name[0]) Error("Invalid file name in LoadTexture");
     if (!texture->GetGfx()) texture->AttachGfx(this);
+    // ">>Video<n>" shows source n - 1.
+    if (std::strlen(name) >= 7 && strncasecmp(name, ">>Video", 7) == 0)
+        return LoadVideoSource(texture, name, std::atoi(name + 7));
 
-    // Video source: ">>Video<n>" shows source n - 1.
-    if (std::strlen(name) >= 7 && strncasecmp(name, ">>Video", 7) == 0) {
-        const int32_t number = std::atoi(name + 7);
-        const int32_t source = number - 1;
-        if (source < 0 || source >= VideoSources) Error("Invalid video source for texture: %i", number);
-        texture->EnsureQuad();
-        VideoSource& video = videoSources[source];
-        if (video.width <= 0 || video.height <= 0)
-            Error("Invalid video source specifications for source %i", number);
-        int32_t w = video.width, h = video.height;
-        if (caps.TextureCaps & D3DPTEXTURECAPS_POW2) {
-            w = NextPowerOfTwo(w);
-            h = NextPowerOfTwo(h);
-        }
-        texture->FreeCurrent(); // the slot's earlier image would be lost from the list otherwise
-        IDirect3DTexture8* created = nullptr;
-        result = device ? device->CreateTexture(static_cast<UINT>(w), static_cast<UINT>(h), 1, 0,
-                                                video.format, D3DPOOL_MANAGED, &created)
-                        : D3DERR_INVALIDCALL;
-        if (FAILED(result)) Error("CreateTexture for video source failed: %s ", ErrorText(result));
-        video.texture = created;
-        texture->videoSource = source;
-        texture->StoreTexture(created, textureList.Add(created, name), DXC_Texture::PoolManaged);
-        texture->SetTextureSize(static_cast<float>(video.width), static_cast<float>(video.height));
-        return 1;
-    }
+    const TextureLoad load = ReadLoadType(texture, type);
+    if (!(caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP)) mipLevels = 0;
+    if (!FileExists(name)) Error("Can not open file %s", name);
+    if (EndsWithNoCase(name, ".ifl")) return LoadImageList(texture, name, colorKey, load, format, mipLevels);
+    return LoadImageFile(texture, name, colorKey, load, format, mipLevels);
+}
 
-    // Flags.
-    int32_t flagged = type;
+int32_t DXC_Gfx::LoadVideoSource(DXC_Texture* texture, const char* name, int32_t number) {
+    const int32_t source = number - 1;
+    if (source < 0 || source >= VideoSources) Error("Invalid video source for texture: %i", number);
+    texture->EnsureQuad();
+    VideoSource& video = videoSources[source];
+    if (video.width <= 0 || video.height <= 0)
+        Error("Invalid video source specifications for source %i", number);
+    int32_t w = video.width, h = video.height;
+    FitTextureSize(w, h);
+    texture->FreeCurrent(); // the slot's earlier image would be lost from the list otherwise
+    IDirect3DTexture8* created = nullptr;
+    result = device ? device->CreateTexture(static_cast<UINT>(w), static_cast<UINT>(h), 1, 0, video.format,
+                                            D3DPOOL_MANAGED, &created)
+                    : D3DERR_INVALIDCALL;
+    if (FAILED(result)) Error("CreateTexture for video source failed: %s ", ErrorText(result));
+    video.texture = created;
+    texture->videoSource = source;
+    texture->StoreTexture(created, textureList.Add(created, name), DXC_Texture::PoolManaged);
+    texture->SetTextureSize(static_cast<float>(video.width), static_cast<float>(video.height));
+    return 1;
+}
+
+// The type's flags and pool. Without the append flag the texture's current image is freed
+// first; with it the slots and sequence stay and the current one is filled.
+DXC_Gfx::TextureLoad DXC_Gfx::ReadLoadType(DXC_Texture* texture, int32_t type) {
+    TextureLoad load;
+    const int32_t flagged = type;
     if (type != -1 && (type & AppendFlag))
         type &= ~AppendFlag;
     else
         texture->FreeCurrent();
-    const int32_t keep = type != flagged;
+    load.keep = type != flagged;
     texture->EnsureQuad();
-    int32_t noFilter = 0;
     if (type != -1 && (type & NoFilterFlag)) {
-        noFilter = 1;
+        load.noFilter = 1;
         type &= ~NoFilterFlag;
     }
-    if (!(caps.TextureCaps & D3DPTEXTURECAPS_MIPMAP)) mipLevels = 0;
-
-    D3DPOOL pool = D3DPOOL_MANAGED;
-    DWORD usage = 0;
     switch (type) {
     case 0:
     case -1:
     case 2:
-        pool = D3DPOOL_MANAGED;
         break;
     case 1:
-        pool = D3DPOOL_DEFAULT;
+        load.pool = D3DPOOL_DEFAULT;
         break;
     case 3:
-        pool = D3DPOOL_DEFAULT, usage = D3DUSAGE_RENDERTARGET;
+        load.pool = D3DPOOL_DEFAULT, load.usage = D3DUSAGE_RENDERTARGET;
         break;
     default:
         Error("Wrong texture parameter in LoadTexture!");
     }
+    load.type = type;
+    return load;
+}
 
-    if (!FileExists(name)) Error("Can not open file %s", name);
-
-    // Image file list: one frame per non-blank line.
-    if (EndsWithNoCase(name, ".ifl")) {
-        ConfigFileReader reader;
-        if (reader.Open(name) != 0) Error("Can not open file %s", name);
-        std::vector<std::string> entries;
-        for (int32_t i = 0; i < reader.GetLineCount(); ++i) {
-            const char* line = reader.Line(i);
-            std::string entry = line ? Trimmed(line) : std::string();
-            if (!entry.empty()) entries.push_back(std::move(entry));
-        }
-        if (entries.empty()) Error("Empty texture file list");
-        const std::string folder(DirectoryPart(name));
-        for (const std::string& entry : entries) {
-            // A list naming a list would load itself without end.
-            if (EndsWithNoCase(entry.c_str(), ".ifl"))
-                Error("Texture file list inside a texture file list: %s", entry.c_str());
-        }
-        texture->SetSequenceCount(static_cast<int32_t>(entries.size()), keep);
-        const int32_t frameType = type | (noFilter ? NoFilterFlag : 0);
-        for (size_t i = 0; i < entries.size(); ++i) {
-            texture->SelectFrame(static_cast<int32_t>(i));
-            std::string path = entries[i];
-            if (!FileExists(path.c_str())) {
-                // Not found as written: the same file name in the folder of the list.
-                const std::string file(FileNamePart(path));
-                path = folder.empty() ? file : folder + "\\" + file;
-            }
-            LoadTexture(texture, path.c_str(), colorKey, frameType, format, mipLevels);
-        }
-        return 1;
+// One frame per non-blank line. Entries not found as written are looked for by file name in
+// the list's folder; a list naming a list is refused, as it would load itself without end.
+int32_t DXC_Gfx::LoadImageList(DXC_Texture* texture, const char* name, D3DCOLOR colorKey,
+                               const TextureLoad& load, D3DFORMAT format, int32_t mipLevels) {
+    ConfigFileReader reader;
+    if (reader.Open(name) != 0) Error("Can not open file %s", name);
+    std::vector<std::string> entries;
+    for (int32_t i = 0; i < reader.GetLineCount(); ++i) {
+        const char* line = reader.Line(i);
+        std::string entry = line ? Trimmed(line) : std::string();
+        if (!entry.empty()) entries.push_back(std::move(entry));
     }
+    if (entries.empty()) Error("Empty texture file list");
+    for (const std::string& entry : entries)
+        if (EndsWithNoCase(entry.c_str(), ".ifl"))
+            Error("Texture file list inside a texture file list: %s", entry.c_str());
 
-    // Image file.
+    const std::string folder(DirectoryPart(name));
+    texture->SetSequenceCount(static_cast<int32_t>(entries.size()), load.keep);
+    const int32_t frameType = load.type | (load.noFilter ? NoFilterFlag : 0);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        texture->SelectFrame(static_cast<int32_t>(i));
+        std::string path = entries[i];
+        if (!FileExists(path.c_str())) {
+            const std::string file(FileNamePart(path));
+            path = folder.empty() ? file : folder + "\\" + file;
+        }
+        LoadTexture(texture, path.c_str(), colorKey, frameType, format, mipLevels);
+    }
+    return 1;
+}
+
+// The format an image loads in when the caller leaves the choice to the graphics object: the
+// alternate format for large images without an alpha layout of their own, 16 bits for images
+// of 15 bits and for 32-bit images on a 16-bit display, else the file's own.
+D3DFORMAT DXC_Gfx::ImageFormat(const D3DXIMAGE_INFO& info) const {
+    const int64_t area = static_cast<int64_t>(NextPowerOfTwo(static_cast<int32_t>(info.Width))) *
+                         NextPowerOfTwo(static_cast<int32_t>(info.Height));
+    const bool keepsAlphaLayout = info.Format == D3DFMT_A8R8G8B8 || info.Format == D3DFMT_X8R8G8B8 ||
+                                  info.Format == D3DFMT_A1R5G5B5 || info.Format == D3DFMT_A4R4G4B4;
+    if (alternateTextureFormat != D3DFMT_UNKNOWN && area >= 65536 && !keepsAlphaLayout)
+        return alternateTextureFormat;
+    if (info.Format == D3DFMT_X1R5G5B5 ||
+        (info.Format == D3DFMT_X8R8G8B8 && displayMode.Format == D3DFMT_R5G6B5))
+        return D3DFMT_R5G6B5;
+    return info.Format;
+}
+
+int32_t DXC_Gfx::LoadImageFile(DXC_Texture* texture, const char* name, D3DCOLOR colorKey,
+                               const TextureLoad& load, D3DFORMAT format, int32_t mipLevels) {
     if (texture->GetSequenceCount() == 0) {
         DXC_Texture::Slot& slot = texture->GetSlot(texture->GetCurrentSlot());
         slot.fileName = name;
@@ -212,31 +236,21 @@ int32_t DXC_Gfx::LoadTexture(DXC_Texture* texture, const char* name, D3DCOLOR co
     D3DXIMAGE_INFO info{};
     result = D3DXGetImageInfoFromFile(name, &info);
     if (FAILED(result)) Error(" D3DXGetImageInfoFromFile failed: %s (file:%s)", ErrorText(result), name);
-    if (IsDefaultFormat(format)) {
-        const int64_t area = static_cast<int64_t>(NextPowerOfTwo(static_cast<int32_t>(info.Width))) *
-                             NextPowerOfTwo(static_cast<int32_t>(info.Height));
-        const bool keepsAlphaLayout = info.Format == D3DFMT_A8R8G8B8 || info.Format == D3DFMT_X8R8G8B8 ||
-                                      info.Format == D3DFMT_A1R5G5B5 || info.Format == D3DFMT_A4R4G4B4;
-        if (alternateTextureFormat != D3DFMT_UNKNOWN && area >= 65536 && !keepsAlphaLayout)
-            format = alternateTextureFormat;
-        else if (info.Format == D3DFMT_X1R5G5B5 ||
-                 (info.Format == D3DFMT_X8R8G8B8 && displayMode.Format == D3DFMT_R5G6B5))
-            format = D3DFMT_R5G6B5;
-        else
-            format = info.Format;
-    }
+    if (IsDefaultFormat(format)) format = ImageFormat(info);
     IDirect3DTexture8* created = nullptr;
-    result =
-        D3DXCreateTextureFromFileExA(device, name, info.Width, info.Height, static_cast<UINT>(mipLevels),
-                                     usage, format, pool, noFilter ? D3DX_FILTER_NONE : D3DX_FILTER_LINEAR,
-                                     D3DX_FILTER_BOX, colorKey, nullptr, nullptr, &created);
+    result = D3DXCreateTextureFromFileExA(device.get(), name, info.Width, info.Height,
+                                          static_cast<UINT>(mipLevels), load.usage, format, load.pool,
+                                          load.noFilter ? D3DX_FILTER_NONE : D3DX_FILTER_LINEAR,
+                                          D3DX_FILTER_BOX, colorKey, nullptr, nullptr, &created);
     if (FAILED(result)) Error(" D3DXCreateTextureFromFileA failed: %s (file:%s)", ErrorText(result), name);
-    const int32_t poolCode = pool == D3DPOOL_DEFAULT ? DXC_Texture::PoolDefault : DXC_Texture::PoolManaged;
+    const int32_t poolCode =
+        load.pool == D3DPOOL_DEFAULT ? DXC_Texture::PoolDefault : DXC_Texture::PoolManaged;
     texture->StoreTexture(created, textureList.Add(created, name), poolCode);
     texture->SetTextureSize(static_cast<float>(info.Width), static_cast<float>(info.Height));
 
+    // Unfiltered images keep their own size; filtered ones show the size they were stored at.
     DXC_Texture::Placement placement;
-    if (noFilter) {
+    if (load.noFilter) {
         placement.edge1x = static_cast<float>(info.Width);
         placement.edge2y = static_cast<float>(info.Height);
     } else {

@@ -89,10 +89,9 @@ void DXC_Gfx::DrawTextureRect(const RECT& rect, D3DCOLOR color, float z0, float 
 
 void DXC_Gfx::BuildDefaultFont(DXC_Font* font, D3DCOLOR first, D3DCOLOR second) {
     if (!font) return;
-    delete font->texture;
-    font->texture = new DXC_Texture(this);
+    font->texture = std::make_unique<DXC_Texture>(this);
     const D3DFORMAT format = CheckTextureFormat(D3DFMT_A8R8G8B8, 0) ? D3DFMT_A8R8G8B8 : D3DFMT_A4R4G4B4;
-    CreateTexture(font->texture, 128, 32, 4, format, 1);
+    CreateTexture(font->texture.get(), 128, 32, 4, format, 1);
     DXC_Texture& image = *font->texture;
     image.Lock(nullptr, 0);
     image.Fill(0);

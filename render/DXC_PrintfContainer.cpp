@@ -393,7 +393,7 @@ void DXC_PrintfContainer::AddQuad(DXC_Gfx* gfx, DXC_Font* font, int32_t glyph, D
         batch = quads.At(0);
     }
     float tw = 0.0f, th = 0.0f;
-    TextImageSize(font->texture, &tw, &th);
+    TextImageSize(font->texture.get(), &tw, &th);
     const RECT& g = font->glyphRect[glyph];
     const float u0 = tw > 0 ? g.left / tw : 0.0f, u1 = tw > 0 ? g.right / tw : 0.0f;
     const float v0 = th > 0 ? g.top / th : 0.0f, v1 = th > 0 ? g.bottom / th : 0.0f;
@@ -411,7 +411,7 @@ void DXC_PrintfContainer::Flush(DXC_Gfx* gfx) {
     batch = nullptr;
     const int32_t count = batched;
     batched = 0;
-    BindTextImage(gfx, batchFont->texture);
+    BindTextImage(gfx, batchFont->texture.get());
     gfx->SetStreamSource(0, quads.GetBuffer(), sizeof(DXC_TLVertex), "SetStreamSource failed: %s");
     gfx->SetIndices(quadIndices, "SetIndices failed: %s");
     gfx->SelectVertexProcessing(DXC_TLVertex::Format);

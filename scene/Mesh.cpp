@@ -4,11 +4,7 @@ DXC_Mesh::DXC_Mesh() : visible(1), texFaceFlag(0), meshWord(-1), bones(BoneListC
     SetObjectName("DXC_Mesh");
 }
 
-DXC_Mesh::~DXC_Mesh() {
-    delete[] boneObjects;
-    delete[] materials;
-    delete[] textures;
-}
+DXC_Mesh::~DXC_Mesh() = default;
 
 int32_t DXC_Mesh::Write(File&) {
     Error("Writing mesh records is not supported yet");
@@ -28,15 +24,13 @@ void DXC_Mesh::Update(float t) {
 }
 
 void DXC_Mesh::SetMaterialCount(int32_t n) {
-    delete[] materials;
-    delete[] textures;
-    materials = nullptr;
-    textures = nullptr;
+    materials.reset();
+    textures.reset();
     materialCount = 0;
     transparencyCache = -1;
     if (n <= 0) return;
-    materials = new MeshMaterial[n];
-    textures = new std::unique_ptr<DXC_AnimatedTexture>[n];
+    materials = std::make_unique<MeshMaterial[]>(static_cast<size_t>(n));
+    textures = std::make_unique<std::unique_ptr<DXC_AnimatedTexture>[]>(static_cast<size_t>(n));
     materialCount = n;
 }
 
@@ -54,8 +48,8 @@ int32_t DXC_Mesh::IsTransparent() {
 }
 
 void DXC_Mesh::CreateBoneObjects() {
-    delete[] boneObjects;
-    boneObjects = nullptr;
+    boneObjects.reset();
     boneObjectCount = bones.GetCount();
-    if (boneObjectCount > 0) boneObjects = new DXC_3dObject*[boneObjectCount]();
+    if (boneObjectCount > 0)
+        boneObjects = std::make_unique<DXC_3dObject*[]>(static_cast<size_t>(boneObjectCount));
 }

@@ -79,10 +79,10 @@ public:
 
 private:
     DynaMem<BoneRecord> bones;
-    DXC_3dObject** boneObjects = nullptr;
+    std::unique_ptr<DXC_3dObject*[]> boneObjects; // not owned: the scene's objects
     int32_t boneObjectCount = 0;
-    MeshMaterial* materials = nullptr;
-    std::unique_ptr<DXC_AnimatedTexture>* textures = nullptr;
+    std::unique_ptr<MeshMaterial[]> materials;
+    std::unique_ptr<std::unique_ptr<DXC_AnimatedTexture>[]> textures;
     int32_t materialCount = 0;
     int32_t transparencyCache = -1; // -1 not yet known, 0 no transparent material, 1 some
     std::unique_ptr<DXC_MeshGeometry> geometry;

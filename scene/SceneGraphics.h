@@ -11,8 +11,8 @@ class DXC_Mesh;
 struct ID3DXMesh;
 
 // The seam between the scene loaders and the graphics object: everything a loader needs
-// that touches the device. The graphics object implements it for the program; a stand-in on
-// a recording device (StandInGraphics) serves tests and tools. The loader never holds device
+// that touches the device. The graphics object implements it (GfxSceneGraphics), on the
+// program's device or, for tests and tools, on the recording device. The loader never holds device
 // objects itself: meshes get their Direct3D mesh and textures their images through here.
 // A clone shares its source's geometry through DXC_MeshGeometry::CopyShared, without the seam.
 

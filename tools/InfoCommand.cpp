@@ -15,10 +15,11 @@
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/TemporaryFolder.h"
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
-#include "scene/Scene3d.h"
 #include "render/GfxSceneGraphics.h"
+#include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
@@ -40,28 +41,15 @@ bool ParseSeconds(const std::string& text, float& out) {
 // The file is still written so that the log keeps its entry limit.
 class PrivateLogFolder {
 public:
-    PrivateLogFolder() {
-        std::error_code ec;
-        std::string pattern = (std::filesystem::temp_directory_path(ec) / "kzvtoolXXXXXX").string();
-        if (!ec && mkdtemp(pattern.data())) folder = pattern;
-    }
-    ~PrivateLogFolder() {
-        if (folder.empty()) return;
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-    PrivateLogFolder(const PrivateLogFolder&) = delete;
-    PrivateLogFolder& operator=(const PrivateLogFolder&) = delete;
-
     // Starts a fresh log (entry count, clock) in the folder. Without a folder the file can
     // not be written, and the lines still reach the observer.
     void Restart() const {
         ResetLogState();
-        SetLogDirectory(folder.empty() ? std::string("/nonexistent-kzvtool-log") : folder);
+        SetLogDirectory(folder.Path().empty() ? std::string("/nonexistent-kzvtool-log") : folder.Path());
     }
 
 private:
-    std::string folder;
+    TemporaryFolder folder{"kzvtool"};
 };
 
 // The folder for maps that are not found where a scene names them: the option, else the
@@ -100,19 +88,11 @@ std::string FileFormat(const std::string& path, int32_t& binaryVersion) {
 class SceneSession {
 public:
     explicit SceneSession(const std::string& texturePath) {
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, 0, 0);
+        gfx = CreateRecordingGfx();
         gfx->SetDefaultTexturePath(texturePath.c_str());
         graphics = std::make_unique<GfxSceneGraphics>(*gfx);
         loader.SetGraphics(graphics.get());
         loader.SetDefaultTexturePath(texturePath.c_str());
-    }
-    ~SceneSession() {
-        graphics.reset();
-        g_Gfx = nullptr;
-        delete gfx;
     }
     SceneSession(const SceneSession&) = delete;
     SceneSession& operator=(const SceneSession&) = delete;
@@ -123,7 +103,9 @@ public:
 private:
     SceneFileFacts Facts(const std::string& path) const;
 
-    DXC_Gfx* gfx = nullptr;
+    // Members go in reverse order: the loader's materials and the seam before the graphics
+    // object, whose lists count their textures.
+    std::unique_ptr<DXC_Gfx> gfx;
     std::unique_ptr<SceneGraphics> graphics;
     KZVLoader loader;
 };

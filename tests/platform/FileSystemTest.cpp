@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "platform/TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,12 @@ namespace {
 class TempDir : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("kzv_fs_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
+        root_ = folder_.Path();
         fs::create_directories(root_ / "Maps" / "Sub");
         std::ofstream(root_ / "Maps" / "Sub" / "Brick.jpg") << "brick";
     }
-    void TearDown() override { fs::remove_all(root_); }
     std::string Root() const { return root_.string(); }
+    TemporaryFolder folder_{"kzv_fs_"};
     fs::path root_;
 };
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "GfxTestSupport.h"
+#include "platform/TemporaryFolder.h"
 #include "platform/d3dx/D3DXMesh.h"
 #include "render/DXC_VertexShader.h"
 #include "scene/Light.h"
@@ -189,8 +190,8 @@ TEST(Lights, IndexEightIsAcceptedAndHigherOnesAreSkippedWithOneWarning) {
 
 TEST(ScreenShotFiles, CounterNamesTheFilesAndRisesOnFailureToo) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kzv_gfx_shots_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TemporaryFolder folder("kzv_gfx_shots_");
+    const fs::path dir = folder.Path();
     RecordingGfx r;
     r.gfx->Clear(0xFF336699);
     r.gfx->Present();
@@ -204,7 +205,6 @@ TEST(ScreenShotFiles, CounterNamesTheFilesAndRisesOnFailureToo) {
               }).find("D3DXSaveSurfaceToFile in ScreenShot failed"),
               std::string::npos);
     EXPECT_EQ(r.gfx->GetScreenShotCounter(), 4);
-    fs::remove_all(dir);
 }
 
 TEST(VertexList, MeshFaceRangeIsDrawnAsAnIndexedTriangleList) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "GfxTestSupport.h"
+#include "platform/TemporaryFolder.h"
 #include "render/DXC_Font.h"
 #include "render/DXC_PrintfContainer.h"
 #include "render/DXC_Texture.h"
@@ -23,8 +24,7 @@ class GlPixels : public ::testing::Test {
 protected:
     void SetUp() override {
         home = fs::current_path();
-        dir = fs::temp_directory_path() / ("kzv_gl_pixels_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        dir = folder.Path();
         fs::current_path(dir);
         GraphicsOptions options;
         options.width = 320;
@@ -36,7 +36,6 @@ protected:
     void TearDown() override {
         ShutdownGraphics();
         fs::current_path(home);
-        fs::remove_all(dir);
     }
     // Shows the frame, takes the next screenshot and reads it back.
     BmpImage Shoot() {
@@ -51,6 +50,7 @@ protected:
     static uint32_t GlyphColour(char c, int column, int row) {
         return DXC_Font::BuiltInPixel(c - 32, row * 5 + column, First, Second);
     }
+    TemporaryFolder folder{"kzv_gl_pixels_"};
     fs::path home, dir;
 };
 

@@ -146,8 +146,9 @@ TEST_F(TextFixture, MaximumWidthBreaksLines) {
 
 TEST(TextDrawing, ThreeHundredCharactersGoInTwoBatches) {
     RecordingGfx r;
-    DXC_Font* font = new DXC_Font();
-    r.gfx->AdoptFont(font);
+    auto adopted = std::make_unique<DXC_Font>();
+    DXC_Font* font = adopted.get();
+    r.gfx->AdoptFont(std::move(adopted));
     r.gfx->BuildDefaultFont(font, 0xFF96DCFF, 0xFF006473);
     r.gfx->SetFont(font);
     r.gfx->BeginScene();
@@ -167,8 +168,9 @@ TEST(TextDrawing, ThreeHundredCharactersGoInTwoBatches) {
 
 TEST(TextDrawing, ImageRunsShowRegisteredTexturesAndTextKeepsTheBlendSettings) {
     RecordingGfx r;
-    DXC_Font* font = new DXC_Font();
-    r.gfx->AdoptFont(font);
+    auto adopted = std::make_unique<DXC_Font>();
+    DXC_Font* font = adopted.get();
+    r.gfx->AdoptFont(std::move(adopted));
     r.gfx->BuildDefaultFont(font, 0xFF96DCFF, 0xFF006473);
     r.gfx->SetFont(font);
     DXC_Texture picture(r.gfx);

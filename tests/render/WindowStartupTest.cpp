@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "GfxTestSupport.h"
+#include "platform/TemporaryFolder.h"
 #include "platform/Window.h"
 #include "render/DXC_Font.h"
 
@@ -36,8 +37,8 @@ TEST(WindowStartup, WindowOrHeadlessDrawsTextIntoTheScreenshot) {
     }
     ASSERT_EQ(GfxErrorOf([&] { InitGraphics(window ? window->Handle() : nullptr, options); }), "");
     const fs::path home = fs::current_path();
-    const fs::path dir = fs::temp_directory_path() / ("kzv_window_startup_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const TemporaryFolder folder("kzv_window_startup_");
+    const fs::path dir = folder.Path();
     fs::current_path(dir);
 
     auto frame = [] {
@@ -70,5 +71,4 @@ TEST(WindowStartup, WindowOrHeadlessDrawsTextIntoTheScreenshot) {
     ShutdownGraphics();
     EXPECT_EQ(g_Gfx, nullptr);
     fs::current_path(home);
-    fs::remove_all(dir);
 }

@@ -5,20 +5,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
+#include "platform/TemporaryFolder.h"
 
 // Gives each test a fresh log in its own temporary folder (which also takes the files a test
 // writes), fresh report state, and the log entries as the observer saw them.
 class LogCaptureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kzvtestXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
+        folder = std::make_unique<TemporaryFolder>("kzvtest");
+        ASSERT_FALSE(folder->Path().empty());
+        dir = folder->Path();
         ResetLogState();
         SetLogDirectory(dir.string());
         ResetReportState();
@@ -28,8 +30,7 @@ protected:
         SetLogObserver(nullptr);
         ResetLogState();
         ResetReportState();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+        folder.reset();
     }
 
     std::string PathOf(const char* name) const { return (dir / name).string(); }
@@ -64,6 +65,7 @@ protected:
         return all;
     }
 
-    std::filesystem::path dir;
+    std::unique_ptr<TemporaryFolder> folder;
+    std::filesystem::path dir; // the folder's path
     std::vector<std::string> entries;
 };

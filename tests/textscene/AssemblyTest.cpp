@@ -19,32 +19,29 @@ std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-StandInTexture* Texture(DXC_Mesh* mesh, int32_t attribute = 0) {
-    return dynamic_cast<StandInTexture*>(mesh->GetTexture(attribute));
-}
-
 } // namespace
 
 TEST_F(AssemblyTest, EmptyFileIsAnEmptySceneWithDefaultTiming) {
     const std::string path = Write("empty.kzv", "");
-    ASSERT_NO_THROW(LoadScene(path.c_str(), &scene, -1, loader));
+    ASSERT_NO_THROW(LoadScene(path.c_str(), &scene, -1, *loader));
     EXPECT_EQ(scene.GetMeshCount() + scene.GetHelperCount() + scene.GetCameraCount() + scene.GetLightCount(),
               0);
     EXPECT_TRUE(entries.empty()) << AllEntries();
-    EXPECT_FLOAT_EQ(loader.GetSecondsPerTick(), 1.0f / 4800.0f);
-    EXPECT_NEAR(loader.GetSceneLength(), 3.333f, 1e-3f);
+    EXPECT_FLOAT_EQ(loader->GetSecondsPerTick(), 1.0f / 4800.0f);
+    EXPECT_NEAR(loader->GetSceneLength(), 3.333f, 1e-3f);
     EXPECT_EQ(scene.viewOptions.ambient, 1);
     EXPECT_FLOAT_EQ(scene.viewOptions.fogDensity, 0.008f);
 }
 
 TEST_F(AssemblyTest, SceneEntryTellsTheFormsApartByTheFirstBytes) {
     const std::string shortFile = Write("short.kzv", "*GR");
-    EXPECT_NO_THROW(LoadScene(shortFile.c_str(), &scene, -1, loader));
+    EXPECT_NO_THROW(LoadScene(shortFile.c_str(), &scene, -1, *loader));
     const std::string binary = Write("scene.3sc", std::string("3SCf\0\0\0\0", 8));
-    EXPECT_NE(ThrownMessage([&] { LoadScene(binary.c_str(), &scene, -1, loader); }).find("not be loaded yet"),
-              std::string::npos);
+    EXPECT_NE(
+        ThrownMessage([&] { LoadScene(binary.c_str(), &scene, -1, *loader); }).find("not be loaded yet"),
+        std::string::npos);
     const std::string missing = (dir / "missing.kzv").string();
-    EXPECT_EQ(ThrownMessage([&] { LoadScene(missing.c_str(), &scene, -1, loader); }),
+    EXPECT_EQ(ThrownMessage([&] { LoadScene(missing.c_str(), &scene, -1, *loader); }),
               missing + ": Can not open file " + missing);
 }
 
@@ -56,7 +53,7 @@ TEST_F(AssemblyTest, FileCutInsideAnObjectKeepsWhatWasRead) {
         << AllEntries();
     ASSERT_EQ(scene.GetMeshCount(), 2);
     EXPECT_STREQ(scene.GetMeshAt(1)->name.Text(), "Second");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->params.faceCount, 2);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->faceCount, 2);
 }
 
 TEST_F(AssemblyTest, GroupsLeaveNoTraceAndNestAtMost256Deep) {
@@ -103,8 +100,8 @@ TEST_F(AssemblyTest, ClonesShareGeometryAndKeepTheirOwnMaterial) {
     EXPECT_STREQ(copy->name.Text(), "Copy");
     EXPECT_STREQ(copy->cloneName.Text(), "Source");
     ASSERT_NE(MeshData(copy), nullptr);
-    EXPECT_EQ(MeshData(copy)->mesh, MeshData(scene.GetMeshAt(0))->mesh);
-    EXPECT_EQ(MeshData(copy)->shared, 1);
+    EXPECT_EQ(MeshData(copy)->GetMesh(), MeshData(scene.GetMeshAt(0))->GetMesh());
+    EXPECT_EQ(MeshData(copy)->GetOwner(), copy);
     EXPECT_FLOAT_EQ(copy->GetMaterial(0)->material.Diffuse.b, 1.0f);
     EXPECT_FLOAT_EQ(scene.GetMeshAt(0)->GetMaterial(0)->material.Diffuse.r, 1.0f);
     EXPECT_FLOAT_EQ(copy->nodeTransform.position.x, 5.0f);
@@ -132,8 +129,8 @@ TEST_F(AssemblyTest, FogColourBecomesTheBackgroundAndCameraZeroIsCurrent) {
 TEST_F(AssemblyTest, WindowsMadeSceneFindsItsTextures) {
     // Maps as a Windows tool writes them: backslashes, other letter case, a drive letter
     // path from the author's machine, CRLF line ends.
-    Write("scenes/maps/brick.bmp", "BM");
-    Write("scenes/wood.png", "png");
+    WriteImage("scenes/maps/brick.bmp");
+    WriteImage("scenes/wood.png", ImageFileKind::Png);
     const std::string text =
         "*3DSMAX_KZVEXPORT 211\n"
         "*MATERIAL_LIST {\n *MATERIAL_COUNT 2\n"
@@ -143,19 +140,19 @@ TEST_F(AssemblyTest, WindowsMadeSceneFindsItsTextures) {
         "}\n" +
         SquareObject("Wall", " *MATERIAL_REF 0\n") + SquareObject("Floor", " *MATERIAL_REF 1\n");
     const std::string path = Write("scenes/Windows.kzv", WithCrLf(text));
-    ASSERT_NO_THROW(LoadScene(path.c_str(), &scene, -1, loader)) << AllEntries();
+    ASSERT_NO_THROW(LoadScene(path.c_str(), &scene, -1, *loader)) << AllEntries();
     EXPECT_EQ(CountEntries("Can not open"), 0) << AllEntries();
-    ASSERT_EQ(graphics->LoadedFiles().size(), 2u);
     ASSERT_EQ(scene.GetMeshCount(), 2);
-    StandInTexture* brick = Texture(scene.GetMeshAt(0));
-    StandInTexture* wood = Texture(scene.GetMeshAt(1));
+    DXC_Texture* brick = Texture(scene.GetMeshAt(0));
+    DXC_Texture* wood = Texture(scene.GetMeshAt(1));
     ASSERT_TRUE(brick && wood);
+    ASSERT_NE(brick->GetSlotTexture(0), nullptr);
+    ASSERT_NE(wood->GetSlotTexture(0), nullptr);
     EXPECT_TRUE(
-        std::filesystem::equivalent(ResolvePath(brick->slots[0].file.Text()), dir / "scenes/maps/brick.bmp"));
-    EXPECT_STREQ(brick->slots[0].writtenName.Text(), "Maps\\BRICK.BMP");
-    EXPECT_TRUE(
-        std::filesystem::equivalent(ResolvePath(wood->slots[0].file.Text()), dir / "scenes/wood.png"));
-    EXPECT_FLOAT_EQ(wood->uv[0].baseValues[2], 2.0f);
+        std::filesystem::equivalent(LoadedFrom(brick->GetSlot(0).listIndex), dir / "scenes/maps/brick.bmp"));
+    EXPECT_STREQ(brick->GetSlot(0).fileName.Text(), "Maps\\BRICK.BMP");
+    EXPECT_TRUE(std::filesystem::equivalent(LoadedFrom(wood->GetSlot(0).listIndex), dir / "scenes/wood.png"));
+    EXPECT_FLOAT_EQ(wood->GetUVAnimation(0).baseValues[2], 2.0f);
     // A textured material shows the texture unshaded by its colour.
     EXPECT_FLOAT_EQ(scene.GetMeshAt(0)->GetMaterial(0)->material.Diffuse.r, 1.0f);
 }
@@ -177,8 +174,8 @@ TEST_F(AssemblyTest, MissingMapsWarnWithTheNameAsWritten) {
 TEST_F(AssemblyTest, LoadFromMemoryNamesTheSceneInMessages) {
     const std::string text = "*GEOMOBJECT { *MESH { *MESH_NUMVERTEX 99999999 } }";
     const std::string message = ThrownMessage([&] {
-        loader.LoadTextFromMemory(&scene, "memory.kzv", reinterpret_cast<const unsigned char*>(text.data()),
-                                  static_cast<int32_t>(text.size()), -1);
+        loader->LoadTextFromMemory(&scene, "memory.kzv", reinterpret_cast<const unsigned char*>(text.data()),
+                                   static_cast<int32_t>(text.size()), -1);
     });
     EXPECT_EQ(message, "memory.kzv: Vertex count 99999999 is more than the rest of the file can hold");
 }

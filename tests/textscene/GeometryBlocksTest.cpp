@@ -16,7 +16,7 @@ struct Vertices {
     DWORD count = 0;
 
     explicit Vertices(DXC_Mesh* mesh) {
-        ID3DXMesh* d3d = MeshData(mesh)->mesh;
+        ID3DXMesh* d3d = MeshData(mesh)->GetMesh();
         DecodeFvf(d3d->GetFVF(), &layout);
         count = d3d->GetNumVertices();
         BYTE* data = nullptr;
@@ -66,16 +66,17 @@ TEST_F(GeometryBlocksTest, CloneNameDecidesWhetherTheMeshIsRead) {
                              SquareObject("B", " *CLONE \"Src\"\n");
     EXPECT_EQ(Load(text), ""); // A's mesh block is passed over, count and all
     ASSERT_EQ(scene.GetMeshCount(), 3);
-    EXPECT_EQ(MeshData(scene.GetMeshAt(1))->shared, 1);
-    EXPECT_EQ(MeshData(scene.GetMeshAt(2))->shared, 1); // read, then discarded for the source's
+    ID3DXMesh* source = MeshData(scene.GetMeshAt(0))->GetMesh();
+    EXPECT_EQ(MeshData(scene.GetMeshAt(1))->GetMesh(), source);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(2))->GetMesh(), source); // read, then discarded for the source's
 }
 
 TEST_F(GeometryBlocksTest, SmoothingListsAndTextureVertices) {
     // Two faces sharing an edge: in a common group they share its two vertices.
     EXPECT_EQ(Load(SquareObject("S", "", "*MESH_SMOOTHING 1,2,5 *MESH_MTLID 0")), "");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetNumVertices(), 4u);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetNumVertices(), 4u);
     EXPECT_EQ(Load(SquareObject("S", "", "*MESH_SMOOTHING *MESH_MTLID 0")), "");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetNumVertices(), 6u); // no group: flat
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetNumVertices(), 6u); // no group: flat
 
     const std::string textured = SquareObject("T").insert(
         SquareObject("T").rfind(" }\n}"),
@@ -133,10 +134,10 @@ TEST_F(GeometryBlocksTest, WeightsKeepTheFourLargestAndNormalise) {
     EXPECT_EQ(CountEntries("More than 4 bones in vertex of object 'Skin'"), 1);
     DXC_Mesh* mesh = scene.GetMeshAt(0);
     EXPECT_EQ(mesh->GetBones().GetCount(), 5);
-    EXPECT_EQ(MeshData(mesh)->params.weightsPerVertex, 4);
-    EXPECT_EQ(MeshData(mesh)->mesh->GetFVF(), 0x101Cu);
+    EXPECT_EQ(MeshData(mesh)->vertexBlend, static_cast<DWORD>(D3DVBF_3WEIGHTS)); // four weights
+    EXPECT_EQ(MeshData(mesh)->GetMesh()->GetFVF(), 0x101Cu);
     EXPECT_EQ(mesh->bounds.mode, 0);
-    EXPECT_EQ(loader.IsSkinned(), 1);
+    EXPECT_EQ(loader->IsSkinned(), 1);
     EXPECT_EQ(CountEntries("Skinned meshes without 'Bounds' object"), 1);
     Vertices v(mesh);
     for (DWORD i = 0; i < v.count; ++i) {
@@ -167,7 +168,7 @@ TEST_F(GeometryBlocksTest, BoneListNamesAndLimits) {
     EXPECT_EQ(CountEntries("Only one bone in object Skin"), 0);
     EXPECT_EQ(Load(SkinnedTriangle(Bone("Single", "*INDEX_WEIGHT 0 1"))), "");
     EXPECT_EQ(CountEntries("Only one bone in object Skin"), 1);
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetFVF(), 0x1018u);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetFVF(), 0x1018u);
 
     // A weights block without "MESH_INIT_TM" takes the one an earlier mesh of the same file
     // left, but never one of an earlier load.
@@ -212,18 +213,17 @@ TEST_F(GeometryBlocksTest, TransformMirrorAndPivot) {
 
 TEST_F(GeometryBlocksTest, VertexFormatFollowsMaterialAndOptions) {
     EXPECT_EQ(Load(SquareObject("Plain")), "");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetFVF(), 0x012u);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetFVF(), 0x012u);
     EXPECT_EQ(Load(SquareObject("Coloured"), "scene.kzv", 8), "");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetFVF(), 0x0D2u);
-    Write("env.bmp", "BM");
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetFVF(), 0x0D2u);
+    WriteImage("env.bmp");
     EXPECT_EQ(Load("*MATERIAL_LIST { *MATERIAL 0 { *MAP_DIFFUSE { *BITMAP \"x.bmp\" }\n"
                    " *MAP_REFLECT { *BITMAP \"env.bmp\" } } }\n" +
                    SquareObject("Shiny", " *MATERIAL_REF 0\n")),
               "");
-    const StandInMeshData* data = MeshData(scene.GetMeshAt(0));
-    EXPECT_EQ(data->mesh->GetFVF(), 0x212u); // two coordinate sets: diffuse and sphere map
-    EXPECT_EQ(data->params.sphereMapChannel, 1);
-    EXPECT_EQ(data->params.forceSoftware, 1);
+    const DXC_MeshData* data = MeshData(scene.GetMeshAt(0));
+    EXPECT_EQ(data->GetMesh()->GetFVF(), 0x212u); // two coordinate sets: diffuse and sphere map
+    EXPECT_EQ(data->sphereMapChannel, 1);
     EXPECT_EQ(scene.GetMeshAt(0)->GetMaterial(0)->reflectionChannel, 0); // only the reflection loaded
 }
 
@@ -244,6 +244,32 @@ TEST_F(GeometryBlocksTest, SixteenBitIndicesLimitTheVertexCount) {
         return s + "} } }";
     };
     EXPECT_EQ(Load(mesh(21845)), "");
-    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->mesh->GetNumVertices(), 65535u);
+    EXPECT_EQ(MeshData(scene.GetMeshAt(0))->GetMesh()->GetNumVertices(), 65535u);
     EXPECT_EQ(Message(Load(mesh(21846))), "Number of vertices too high: 65536 - only 65535 allowed");
+}
+
+TEST_F(GeometryBlocksTest, MeshesAreBlendedInHardwareOnlyWhereTheDeviceCanBlendThem) {
+    // Hardware blending needs hardware vertex processing; a mesh left to software gets
+    // software-processed system-memory buffers, a blended one managed buffers.
+    const std::string skinned = SkinnedTriangle(Bone("B0", "*INDEX_WEIGHT 0 0.5 *INDEX_WEIGHT 1 1") +
+                                                Bone("B1", "*INDEX_WEIGHT 0 0.5 *INDEX_WEIGHT 2 1"));
+    struct Case {
+        bool hardwareVertexProcessing, hardwareSkinning;
+        int32_t plain, skin; // hardware blending of the plain square and the skinned triangle
+    } cases[] = {{false, false, 0, 0}, {false, true, 0, 0}, {true, false, 1, 0}, {true, true, 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.hardwareVertexProcessing) + std::to_string(c.hardwareSkinning));
+        MakeGfx(c.hardwareVertexProcessing, c.hardwareSkinning);
+        ASSERT_EQ(Load(SquareObject("Plain")), "");
+        const DXC_MeshData* plain = MeshData(scene.GetMeshAt(0));
+        EXPECT_EQ(plain->hardwareBlending, c.plain);
+        EXPECT_EQ(plain->GetMesh()->GetOptions(),
+                  c.plain ? DWORD{D3DXMESH_MANAGED}
+                          : DWORD{D3DXMESH_SOFTWAREPROCESSING | D3DXMESH_SYSTEMMEM});
+        // Indexed blending of a skinned mesh is done in hardware only with hardware skinning on.
+        ASSERT_EQ(Load(skinned), "");
+        const DXC_MeshData* skin = MeshData(scene.GetMeshAt(0));
+        EXPECT_EQ(skin->hardwareBlending, c.skin);
+        EXPECT_EQ(skin->blendMatrixCount, 2); // one matrix per bone
+    }
 }

@@ -10,9 +10,9 @@
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
 #include "render/DXC_Texture.h"
+#include "render/GfxSceneGraphics.h"
 #include "scene/Mesh.h"
 #include "scene/Scene3d.h"
-#include "render/GfxSceneGraphics.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/SceneLoad.h"
 
@@ -23,45 +23,17 @@ namespace fs = std::filesystem;
 const fs::path SourceDir = KZV_SOURCE_DIR;
 const fs::path Samples = SourceDir / "data" / "samples";
 
-class GfxLoaderTest : public LoaderTest {
+class GfxLoaderTest : public SceneLoaderTest {
 protected:
     void SetUp() override {
-        LoaderTest::SetUp();
-        MakeGfx(false);
-    }
-    void TearDown() override {
-        Release();
-        LoaderTest::TearDown();
-    }
-
-    // A graphics object on the recording device as the viewer starts it (windowed, off-screen,
-    // 16-bit depth); hardware vertex processing on request.
-    void MakeGfx(bool hardwareVertexProcessing) {
-        Release();
-        gfx = new DXC_Gfx(CreateRecordingDirect3D8(DefaultRecordingConfig()));
-        g_Gfx = gfx;
-        D3DDISPLAYMODE mode{640, 480, 0, D3DFMT_R5G6B5};
-        gfx->InitDevice(nullptr, 1, &mode, 16, 0, hardwareVertexProcessing ? 1 : 0, 0);
-        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
-        loader = std::make_unique<KZVLoader>();
-        loader->SetGraphics(graphics.get());
-        scene = std::make_unique<DXC_3dScene>();
+        SceneLoaderTest::SetUp();
         entriesBefore = LiveTextureEntries();
     }
-    // Scene and loader hold textures counted in the graphics object's list: they go first.
-    void Release() {
-        scene.reset();
-        loader.reset();
-        graphics.reset();
-        if (g_Gfx == gfx) g_Gfx = nullptr;
-        delete gfx;
-        gfx = nullptr;
-    }
 
-    // Loads path; returns the error message, empty on success.
-    std::string Load(const fs::path& path, int32_t flags = -1) {
+    // Loads the scene file at path as the viewer does; returns the error message, empty on success.
+    std::string LoadFile(const fs::path& path, int32_t flags = -1) {
         try {
-            LoadScene(path.c_str(), scene.get(), flags, *loader);
+            LoadScene(path.c_str(), &scene, flags, *loader);
         } catch (const ErrorMsg& e) {
             return e.message;
         } catch (const DXC_Error& e) {
@@ -69,22 +41,12 @@ protected:
         }
         return {};
     }
-    std::string Write(const std::string& name, const std::string& text) {
-        const fs::path path = dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
 
     DXC_Mesh* Mesh(const char* name) {
-        for (int32_t i = 0; i < scene->GetMeshCount(); ++i)
-            if (std::strcmp(scene->GetMeshAt(i)->name.Text(), name) == 0) return scene->GetMeshAt(i);
+        for (int32_t i = 0; i < scene.GetMeshCount(); ++i)
+            if (std::strcmp(scene.GetMeshAt(i)->name.Text(), name) == 0) return scene.GetMeshAt(i);
         ADD_FAILURE() << "no mesh " << name;
         return nullptr;
-    }
-    // The file that a texture list entry was loaded from, as it lies on disk.
-    fs::path LoadedFrom(int32_t listIndex) const {
-        const ResourceEntry* entry = gfx->GetTextureList().Get(listIndex);
-        return entry ? fs::path(ResolvePath(entry->name)) : fs::path();
     }
     static bool SameFile(const fs::path& a, const fs::path& b) {
         std::error_code ec;
@@ -98,10 +60,6 @@ protected:
         return n;
     }
 
-    DXC_Gfx* gfx = nullptr;
-    std::unique_ptr<GfxSceneGraphics> graphics;
-    std::unique_ptr<KZVLoader> loader;
-    std::unique_ptr<DXC_3dScene> scene;
     int32_t entriesBefore = 0;
 };
 
@@ -138,7 +96,7 @@ void WriteGreyImage(const fs::path& path) {
 } // namespace
 
 TEST_F(GfxLoaderTest, ShowcaseMeshesGetD3DXMeshesOfTheirSize) {
-    ASSERT_EQ(Load(Samples / "showcase.kzv"), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Samples / "showcase.kzv"), "") << AllEntries();
     // Every side in a smoothing group of its own: 24 vertices; Hand shares one group over
     // two sides. Texture faces add one coordinate set to XYZ | NORMAL.
     const struct {
@@ -178,7 +136,7 @@ TEST_F(GfxLoaderTest, ShowcaseMeshesGetD3DXMeshesOfTheirSize) {
 }
 
 TEST_F(GfxLoaderTest, ShowcaseMapsLoadFromWindowsStylePaths) {
-    ASSERT_EQ(Load(Samples / "showcase.kzv"), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Samples / "showcase.kzv"), "") << AllEntries();
     EXPECT_EQ(CountEntries("Can not open"), 0) << AllEntries();
 
     // "maps\BRICK.BMP" relative to the scene: maps/brick.bmp, 64 x 64, a full mip chain.
@@ -231,7 +189,7 @@ TEST_F(GfxLoaderTest, ShowcaseMapsLoadFromWindowsStylePaths) {
 }
 
 TEST_F(GfxLoaderTest, ImageListGivesAFrameSequence) {
-    ASSERT_EQ(Load(Samples / "showcase.kzv"), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Samples / "showcase.kzv"), "") << AllEntries();
     DXC_Mesh* multi = Mesh("Multi");
     ASSERT_EQ(multi->GetMaterialCount(), 2);
     // Sub-material 0 "Sequence" is used first: attribute 0.
@@ -267,7 +225,7 @@ TEST_F(GfxLoaderTest, ImageListGivesAFrameSequence) {
 }
 
 TEST_F(GfxLoaderTest, SkinnedMeshIsBlendedInSoftware) {
-    ASSERT_EQ(Load(Samples / "skinned.kzv"), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Samples / "skinned.kzv"), "") << AllEntries();
     DXC_Mesh* skin = Mesh("Skin");
     DXC_MeshData* data = GetMeshData(skin);
     ASSERT_NE(data, nullptr);
@@ -290,12 +248,12 @@ TEST_F(GfxLoaderTest, SkinnedMeshIsBlendedInSoftware) {
 }
 
 TEST_F(GfxLoaderTest, UnloadingGivesBackEveryTexture) {
-    ASSERT_EQ(Load(Samples / "showcase.kzv"), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Samples / "showcase.kzv"), "") << AllEntries();
     EXPECT_GT(LiveTextureEntries(), entriesBefore + 5); // brick, glass, 4 frames
     // A second load into a fresh scene reuses the loader, whose old materials go.
-    scene = std::make_unique<DXC_3dScene>();
-    ASSERT_EQ(Load(Samples / "skinned.kzv"), "") << AllEntries();
-    scene.reset();
+    scene.Clear();
+    ASSERT_EQ(LoadFile(Samples / "skinned.kzv"), "") << AllEntries();
+    scene.Clear();
     loader.reset();
     EXPECT_EQ(LiveTextureEntries(), entriesBefore);
 }
@@ -313,7 +271,7 @@ TEST_F(GfxLoaderTest, MapSlotsOfDiffuseBumpAndReflection) {
                                           Map("MAP_REFLECT", glass, "   *MAP_AMOUNT 0.25\n")) +
                              Material(1, "Plain", Map("MAP_DIFFUSE", frame)) + "}\n" +
                              MappedSquare("Layered", 0) + MappedSquare("Flat", 1);
-    ASSERT_EQ(Load(Write("layers.kzv", text)), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Write("layers.kzv", text)), "") << AllEntries();
 
     DXC_Texture* layers = GetMeshTexture(Mesh("Layered"), 0);
     ASSERT_NE(layers, nullptr);
@@ -345,7 +303,7 @@ TEST_F(GfxLoaderTest, MapSlotsOfDiffuseBumpAndReflection) {
     EXPECT_EQ(flat->GetMesh()->GetOptions() & D3DXMESH_MANAGED, D3DXMESH_MANAGED);
 
     // The environment map: one level.
-    auto* environment = dynamic_cast<DXC_Texture*>(scene->GetEnvironmentTexture());
+    auto* environment = dynamic_cast<DXC_Texture*>(scene.GetEnvironmentTexture());
     ASSERT_NE(environment, nullptr);
     ASSERT_NE(environment->GetSlotTexture(0), nullptr);
     EXPECT_EQ(environment->GetSlotTexture(0)->GetLevelCount(), 1u);
@@ -360,7 +318,7 @@ TEST_F(GfxLoaderTest, ImageListBesideOtherMaps) {
                                         Map("MAP_DIFFUSE", list, "   *UVW_U_TILING 2\n") +
                                             Map("MAP_BUMP", list, "   *UVW_U_TILING 5\n")) +
                                "}\n" + MappedSquare("Square", 0);
-    ASSERT_EQ(Load(Write("bumped.kzv", bumped)), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Write("bumped.kzv", bumped)), "") << AllEntries();
     DXC_Texture* texture = GetMeshTexture(Mesh("Square"), 0);
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->GetSequenceCount(), 4);
@@ -369,13 +327,13 @@ TEST_F(GfxLoaderTest, ImageListBesideOtherMaps) {
     EXPECT_FLOAT_EQ(texture->GetSlot(1).uvMatrix._11, 5.0f);
 
     // A second image beside a sequence would replace one of its frames: refused.
-    scene = std::make_unique<DXC_3dScene>();
+    scene.Clear();
     const std::string reflected =
         "*3DSMAX_KZVEXPORT 211\n*MATERIAL_LIST {\n *MATERIAL_COUNT 1\n" +
         Material(0, "Animated",
                  Map("MAP_DIFFUSE", list) + Map("MAP_REFLECT", (Samples / "glass.png").string())) +
         "}\n" + MappedSquare("Square", 0);
-    EXPECT_EQ(Load(Write("reflected.kzv", reflected)),
+    EXPECT_EQ(LoadFile(Write("reflected.kzv", reflected)),
               "DXC_Texture: No stages with texture sequence allowed");
 }
 
@@ -389,7 +347,7 @@ TEST_F(GfxLoaderTest, PartialAlphaOfTheDiffuseMapMakesTheMaterialTransparent) {
         Material(2, "Grey", Map("MAP_DIFFUSE", "grey.pgm")) + "}\n" + MappedSquare("A", 0) +
         MappedSquare("B", 1) + MappedSquare("C", 2);
     // No mip maps (flag bit 0): one level each.
-    ASSERT_EQ(Load(Write("alpha.kzv", text), 1), "") << AllEntries();
+    ASSERT_EQ(LoadFile(Write("alpha.kzv", text), 1), "") << AllEntries();
     EXPECT_EQ(Mesh("A")->GetMaterial(0)->transparent, 1);
     EXPECT_EQ(Mesh("B")->GetMaterial(0)->transparent, 0);
     // A one-channel image has no alpha to test, and the probe does not stop the load.
@@ -411,12 +369,12 @@ TEST_F(GfxLoaderTest, RealScenesLoadWithoutErrors) {
             continue;
         SCOPED_TRACE(entry.path().string());
         entries.clear();
-        scene = std::make_unique<DXC_3dScene>();
-        ASSERT_EQ(Load(entry.path()), "") << AllEntries();
+        scene.Clear();
+        ASSERT_EQ(LoadFile(entry.path()), "") << AllEntries();
         EXPECT_EQ(CountEntries("Error"), 0) << AllEntries();
-        ASSERT_GT(scene->GetMeshCount(), 0);
-        for (int32_t i = 0; i < scene->GetMeshCount(); ++i) {
-            DXC_Mesh* mesh = scene->GetMeshAt(i);
+        ASSERT_GT(scene.GetMeshCount(), 0);
+        for (int32_t i = 0; i < scene.GetMeshCount(); ++i) {
+            DXC_Mesh* mesh = scene.GetMeshAt(i);
             DXC_MeshData* data = GetMeshData(mesh);
             ASSERT_NE(data, nullptr) << mesh->name.Text();
             ASSERT_NE(data->GetMesh(), nullptr) << mesh->name.Text();
@@ -437,14 +395,14 @@ TEST_F(GfxLoaderTest, RealScenesLoadWithoutErrors) {
     EXPECT_EQ(loaded, 16);
 
     // Rifle's map lies beside the scene.
-    scene = std::make_unique<DXC_3dScene>();
-    ASSERT_EQ(Load(real / "Rifle.kzv"), "");
-    DXC_Texture* rifle = GetMeshTexture(scene->GetMeshAt(0), 0);
+    scene.Clear();
+    ASSERT_EQ(LoadFile(real / "Rifle.kzv"), "");
+    DXC_Texture* rifle = GetMeshTexture(scene.GetMeshAt(0), 0);
     ASSERT_NE(rifle, nullptr);
     EXPECT_TRUE(SameFile(LoadedFrom(rifle->GetSlot(0).listIndex), real / "mp5sil.bmp"));
 
-    scene = std::make_unique<DXC_3dScene>();
-    const std::string message = Load(real / "invalid" / "InvalidUVIndex.kzv");
+    scene.Clear();
+    const std::string message = LoadFile(real / "invalid" / "InvalidUVIndex.kzv");
     EXPECT_NE(message.find("Invalid t-vertex index 7 in t-face 0 of mesh 'Box01'"), std::string::npos)
         << message;
 }

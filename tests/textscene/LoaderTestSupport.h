@@ -26,27 +26,41 @@ template <class F> std::string ThrownMessage(F&& statement) {
 #include <fstream>
 #include <memory>
 
+#include "platform/FileSystem.h"
 #include "platform/d3d8/RecordingDevice.h"
+#include "platform/d3dx/ImageCodecWrite.h"
+#include "render/DXC_Gfx.h"
+#include "render/DXC_MeshData.h"
+#include "render/DXC_Texture.h"
+#include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
 #include "textscene/KZVLoader.h"
-#include "textscene/StandInGraphics.h"
 
-// A loader on a recording device with a scene to load into; files written by the test go
-// into the temporary folder.
+// A loader on the graphics object of a recording device, as the viewer and kzvtool load, with
+// a scene to load into; files written by the test go into the temporary folder. Meshes get
+// their D3DX meshes and materials their DXC_Texture images through the program's own path.
 class SceneLoaderTest : public LoaderTest {
 protected:
     void SetUp() override {
         LoaderTest::SetUp();
-        device = CreateRecordingDevice(640, 480, false);
-        ASSERT_NE(device, nullptr);
-        graphics = std::make_unique<StandInGraphics>(device);
-        loader.SetGraphics(graphics.get());
+        MakeGfx(false);
     }
     void TearDown() override {
         scene.Clear();
-        graphics.reset();
-        if (device) device->Release();
         LoaderTest::TearDown();
+    }
+
+    // A fresh graphics object, windowed and off-screen as the viewer starts it; hardware vertex
+    // processing and hardware skinning on request. Loads after this create on the new one.
+    void MakeGfx(bool hardwareVertexProcessing, bool hardwareSkinning = false) {
+        scene.Clear();
+        loader = std::make_unique<KZVLoader>(); // its materials hold textures of the old object
+        graphics.reset();
+        gfx.reset();
+        gfx = CreateRecordingGfx(hardwareVertexProcessing ? 1 : 0, 0);
+        gfx->hardwareSkinning = hardwareSkinning ? 1 : 0;
+        graphics = std::make_unique<GfxSceneGraphics>(*gfx);
+        loader->SetGraphics(graphics.get());
     }
 
     // Writes text to a file in the temporary folder and returns its path.
@@ -56,11 +70,21 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
         return path.string();
     }
+    // Writes a 4 x 4 image of one opaque colour in the given file form; returns its path.
+    std::string WriteImage(const std::string& name, ImageFileKind kind = ImageFileKind::Bmp) {
+        PixelImage image;
+        EXPECT_TRUE(MakePixelImage(image, 4, 4));
+        for (uint32_t y = 0; y < 4; ++y)
+            for (uint32_t x = 0; x < 4; ++x) image.At(x, y) = 0xFF336699u;
+        std::vector<uint8_t> bytes;
+        EXPECT_TRUE(EncodeImageFile(kind, image, false, bytes));
+        return Write(name, std::string(bytes.begin(), bytes.end()));
+    }
     // Loads text as a scene file named name; returns the error message, empty on success.
     std::string Load(const std::string& text, const std::string& name = "scene.kzv", int32_t flags = -1) {
         const std::string path = Write(name, text);
         try {
-            loader.LoadText(&scene, path.c_str(), flags);
+            loader->LoadText(&scene, path.c_str(), flags);
         } catch (const ErrorMsg& e) {
             return e.message;
         } catch (const DXC_Error& e) {
@@ -73,16 +97,27 @@ protected:
         const auto colon = full.find(": ");
         return colon == std::string::npos ? full : full.substr(colon + 2);
     }
+    // The file on disk that a texture list entry was loaded from (empty for none).
+    std::filesystem::path LoadedFrom(int32_t listIndex) const {
+        const ResourceEntry* entry = gfx->GetTextureList().Get(listIndex);
+        return entry ? std::filesystem::path(ResolvePath(entry->name)) : std::filesystem::path();
+    }
 
-    IDirect3DDevice8* device = nullptr;
-    std::unique_ptr<StandInGraphics> graphics;
-    KZVLoader loader;
+    // The graphics object outlives the seam, the loader's materials and the scene's meshes
+    // (members go in reverse order), as their textures are counted in its lists.
+    std::unique_ptr<DXC_Gfx> gfx;
+    std::unique_ptr<GfxSceneGraphics> graphics;
+    std::unique_ptr<KZVLoader> loader;
     DXC_3dScene scene;
 };
 
-// The stand-in mesh data of a built mesh (null without geometry).
-inline StandInMeshData* MeshData(DXC_Mesh* mesh) {
-    return mesh ? dynamic_cast<StandInMeshData*>(mesh->GetGeometry()) : nullptr;
+// The mesh data of a built mesh (null without geometry).
+inline DXC_MeshData* MeshData(DXC_Mesh* mesh) {
+    return GetMeshData(mesh);
+}
+// The material texture of a mesh's subset (null without one).
+inline DXC_Texture* Texture(DXC_Mesh* mesh, int32_t attribute = 0) {
+    return GetMeshTexture(mesh, attribute);
 }
 
 // A closed triangle mesh object: a unit square of two faces in the z = 0 plane, with optional

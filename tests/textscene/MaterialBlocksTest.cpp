@@ -17,7 +17,7 @@ protected:
     }
     DXC_Mesh* Mesh() { return scene.GetMeshAt(0); }
     MeshMaterial& Material(int32_t i = 0) { return *Mesh()->GetMaterial(i); }
-    StandInTexture& Texture(int32_t i = 0) { return *dynamic_cast<StandInTexture*>(Mesh()->GetTexture(i)); }
+    DXC_Texture& Texture(int32_t i = 0) { return *GetMeshTexture(Mesh(), i); }
 };
 
 } // namespace
@@ -27,10 +27,10 @@ TEST_F(MaterialBlocksTest, SceneTimingAndColoursFromTheSceneBlock) {
                    "*SCENE_TICKSPERFRAME 192 *SCENE_BACKGROUND_STATIC 1.2 0.5 0 *SCENE_AMBIENT_STATIC 0 0 1 "
                    "*SCENE_SOUNDFILE \"tone.wav\" }"),
               "");
-    EXPECT_FLOAT_EQ(loader.GetSecondsPerTick(), 1.0f / (192.0f * 25.0f));
-    EXPECT_FLOAT_EQ(loader.GetSceneLength(), 60.0f / 25.0f);
-    EXPECT_FLOAT_EQ(loader.GetFirstFrame(), 10.0f);
-    EXPECT_STREQ(loader.GetSoundFile().Text(), "tone.wav");
+    EXPECT_FLOAT_EQ(loader->GetSecondsPerTick(), 1.0f / (192.0f * 25.0f));
+    EXPECT_FLOAT_EQ(loader->GetSceneLength(), 60.0f / 25.0f);
+    EXPECT_FLOAT_EQ(loader->GetFirstFrame(), 10.0f);
+    EXPECT_STREQ(loader->GetSoundFile().Text(), "tone.wav");
     // 1.2 x 255 = 306 keeps its low byte, 50; 0.5 gives 127; the alpha byte stays.
     EXPECT_EQ(scene.backgroundColour, 0xFF327F00u);
     EXPECT_EQ(scene.ambientColour, 0xFF0000FFu);
@@ -74,27 +74,27 @@ TEST_F(MaterialBlocksTest, TilingDefaultsDependOnTheVersion) {
 }
 
 TEST_F(MaterialBlocksTest, MirroredMapDoublesItsTilingAboutTheCentre) {
-    Write("map.bmp", "BM");
+    WriteImage("map.bmp");
     ASSERT_EQ(
         LoadMaterial("*MAP_DIFFUSE { *BITMAP \"map.bmp\" *UVW_TILE_U \"Mirror\" *UVW_U_TILING 2 "
                      "*UVW_V_OFFSET 0.25 *UVW_W_ANGLE 0.5 *MAP_AMOUNT 0.75 *TIME_ENDCONDITION \"PingPong\" "
                      "*TIME_PLAYBACKRATE 2 *TIME_STARTFRAME 15 }"),
         "");
-    const StandInTexture& t = Texture();
-    EXPECT_FLOAT_EQ(t.uv[0].baseValues[UVParameters::UTiling], 4.0f);
-    EXPECT_FLOAT_EQ(t.uv[0].baseValues[UVParameters::UOffset], -0.125f);
-    EXPECT_FLOAT_EQ(t.uv[0].baseValues[UVParameters::VOffset], 0.25f);
-    EXPECT_FLOAT_EQ(t.uv[0].baseValues[UVParameters::WAngle], 0.5f);
-    EXPECT_EQ(t.slots[0].operation, 1);
-    EXPECT_EQ(t.slots[0].matrixSet, 1);
+    DXC_Texture& t = Texture();
+    EXPECT_FLOAT_EQ(t.GetUVAnimation(0).baseValues[UVParameters::UTiling], 4.0f);
+    EXPECT_FLOAT_EQ(t.GetUVAnimation(0).baseValues[UVParameters::UOffset], -0.125f);
+    EXPECT_FLOAT_EQ(t.GetUVAnimation(0).baseValues[UVParameters::VOffset], 0.25f);
+    EXPECT_FLOAT_EQ(t.GetUVAnimation(0).baseValues[UVParameters::WAngle], 0.5f);
+    EXPECT_EQ(t.GetSlot(0).mapType, 1);
+    EXPECT_EQ(t.GetSlot(0).matrixSet, 1);
     D3DXMATRIX expected;
     ComputeUVTransform(-0.125f, 0.25f, 4.0f, 1.0f, 0.5f, &expected);
-    EXPECT_FLOAT_EQ(t.slots[0].matrix._31, expected._31);
-    EXPECT_FLOAT_EQ(t.slots[0].matrix._11, expected._11);
+    EXPECT_FLOAT_EQ(t.GetSlot(0).uvMatrix._31, expected._31);
+    EXPECT_FLOAT_EQ(t.GetSlot(0).uvMatrix._11, expected._11);
     EXPECT_FLOAT_EQ(t.blendAmount, 0.75f);
-    EXPECT_EQ(t.timing.endCondition, 1);
-    EXPECT_FLOAT_EQ(t.timing.frameDuration, 1.0f / 60.0f);
-    EXPECT_FLOAT_EQ(t.timing.startTime, 0.5f);
+    EXPECT_EQ(t.GetSequenceTiming().endCondition, 1);
+    EXPECT_FLOAT_EQ(t.GetSequenceTiming().frameDuration, 1.0f / 60.0f);
+    EXPECT_FLOAT_EQ(t.GetSequenceTiming().startTime, 0.5f);
     EXPECT_FLOAT_EQ(Material().material.Diffuse.r, 1.0f);
 
     ASSERT_EQ(LoadMaterial("*MAP_DIFFUSE { *BITMAP \"map.bmp\" *TIME_ENDCONDITION \"forever\" }"), "");
@@ -135,7 +135,7 @@ TEST_F(MaterialBlocksTest, SubMaterialsCountByTheirDeclaredNumber) {
 }
 
 TEST_F(MaterialBlocksTest, AnimationAttributesSelectTracks) {
-    Write("map.bmp", "BM");
+    WriteImage("map.bmp");
     const std::string body =
         "*MAP_DIFFUSE { *BITMAP \"map.bmp\" *MAP_ANIMATION {\n"
         "  *MAP_ATTRIBUTE \"offsetu\" *CONTROL_FLOAT_BEZIER { *CONTROL_BEZIER_FLOAT_KEY 0 1 0 0 }\n"
@@ -147,10 +147,10 @@ TEST_F(MaterialBlocksTest, AnimationAttributesSelectTracks) {
         "  *CONTROL_FLOAT_BEZIER { *CONTROL_BEZIER_FLOAT_KEY 0 0.25 0.5 -0.5\n"
         "   *CONTROL_BEZIER_FLOAT_KEY 9600 1 0 0 } }";
     ASSERT_EQ(LoadMaterial(body), "");
-    const StandInTexture& t = Texture();
-    EXPECT_EQ(t.uv[0].tracks[UVParameters::UOffset].Count(), 0); // case matters here
-    ASSERT_EQ(t.uv[0].tracks[UVParameters::VTiling].Count(), 2);
-    EXPECT_FLOAT_EQ(t.uv[0].tracks[UVParameters::VTiling].keys[1].time, 1.0f); // seconds
+    DXC_Texture& t = Texture();
+    EXPECT_EQ(t.GetUVAnimation(0).tracks[UVParameters::UOffset].Count(), 0); // case matters here
+    ASSERT_EQ(t.GetUVAnimation(0).tracks[UVParameters::VTiling].Count(), 2);
+    EXPECT_FLOAT_EQ(t.GetUVAnimation(0).tracks[UVParameters::VTiling].keys[1].time, 1.0f); // seconds
     const ColourTrack& diffuse = Material().diffuseTrack;
     ASSERT_EQ(diffuse.Count(), 2);
     EXPECT_EQ(diffuse.type, 0);
@@ -165,7 +165,7 @@ TEST_F(MaterialBlocksTest, AnimationAttributesSelectTracks) {
 }
 
 TEST_F(MaterialBlocksTest, LongKeyListsAreCutWithoutLosingTheBlockStructure) {
-    Write("map.bmp", "BM");
+    WriteImage("map.bmp");
     std::string keys;
     for (int i = 0; i < 1100; ++i) keys += "*CONTROL_BEZIER_FLOAT_KEY " + std::to_string(i * 10) + " 1 0 0\n";
     ASSERT_EQ(LoadMaterial("*MAP_DIFFUSE { *BITMAP \"map.bmp\" *MAP_ANIMATION { *MAP_ATTRIBUTE \"TileU\"\n"
@@ -177,10 +177,10 @@ TEST_F(MaterialBlocksTest, LongKeyListsAreCutWithoutLosingTheBlockStructure) {
               "");
     EXPECT_EQ(CountEntries("More than 1024 float bezier keys"), 1);
     EXPECT_GE(CountEntries("Not more than 1024 float bezier keys allowed"), 1);
-    EXPECT_EQ(Texture().uv[0].tracks[UVParameters::UTiling].Count(), 1024);
+    EXPECT_EQ(Texture().GetUVAnimation(0).tracks[UVParameters::UTiling].Count(), 1024);
     EXPECT_EQ(Material().opacityTrack.Count(), 1023);
     // What follows the cut blocks is still read where it belongs.
-    EXPECT_FLOAT_EQ(Texture().uv[0].baseValues[UVParameters::VTiling], 3.0f);
+    EXPECT_FLOAT_EQ(Texture().GetUVAnimation(0).baseValues[UVParameters::VTiling], 3.0f);
     EXPECT_FLOAT_EQ(Material().material.Diffuse.r, 1.0f); // textured
     EXPECT_EQ(scene.GetMeshCount(), 1);
 }
