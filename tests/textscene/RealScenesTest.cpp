@@ -55,9 +55,9 @@ TEST_F(RealScenesTest, FaceListsReadByTwoThreadsGiveTheSameScenes) {
             all += std::string("error ") + e.message + "\n";
         }
         for (int32_t i = 0; i < scene.GetMeshCount(); ++i) {
-            StandInMeshData* data = MeshData(scene.GetMeshAt(i));
-            if (!data) continue;
-            ID3DXMesh* mesh = data->mesh;
+            DXC_MeshData* data = MeshData(scene.GetMeshAt(i));
+            ID3DXMesh* mesh = data ? data->GetMesh() : nullptr;
+            if (!mesh) continue;
             BYTE* vertices = nullptr;
             BYTE* indices = nullptr;
             DWORD* attributes = nullptr;
