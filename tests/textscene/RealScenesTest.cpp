@@ -44,13 +44,13 @@ TEST_F(RealScenesTest, FaceListsReadByTwoThreadsGiveTheSameScenes) {
     // Every mesh's buffers and the log, read and built on one thread, and with every face list
     // long enough split between two and every mesh's face geometry computed on two.
     const auto load = [this](const std::filesystem::path& path, int32_t splitBytes) {
-        loader.SetListSplitBytes(splitBytes);
-        loader.SetParallelFaces(splitBytes); // 1: every face block on two threads
+        loader->SetListSplitBytes(splitBytes);
+        loader->SetParallelFaces(splitBytes); // 1: every face block on two threads
         ResetReportState();                  // repeated warnings fold across loads otherwise
         entries.clear();
         std::string all;
         try {
-            LoadScene(path.c_str(), &scene, -1, loader);
+            LoadScene(path.c_str(), &scene, -1, *loader);
         } catch (const ErrorMsg& e) {
             all += std::string("error ") + e.message + "\n";
         }
@@ -80,10 +80,10 @@ TEST_F(RealScenesTest, FaceListsReadByTwoThreadsGiveTheSameScenes) {
         if (entry.path().extension() != ".kzv") continue;
         SCOPED_TRACE(entry.path().string());
         const std::string one = load(entry.path(), 1 << 30);
-        const int64_t splitBefore = loader.GetSplitListCount();
+        const int64_t splitBefore = loader->GetSplitListCount();
         const std::string two = load(entry.path(), 1);
         if (entry.path().parent_path().filename() != "invalid") {
-            EXPECT_GT(loader.GetSplitListCount(), splitBefore);
+            EXPECT_GT(loader->GetSplitListCount(), splitBefore);
         }
         if (entry.path().parent_path().filename() != "invalid") {
             EXPECT_GT(one.size(), 1000u);
