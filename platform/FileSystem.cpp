@@ -1,8 +1,13 @@
 #include "platform/FileSystem.h"
 
+#include <cstring>
+
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,9 +70,42 @@ std::string ResolvePath(std::string_view path) {
     return result;
 }
 
+namespace {
+
+// Opens an existing file for reading (or updating with '+'). The open does not block, so a
+// named pipe with no writer or a device cannot stall the program; the type is then checked on
+// the open descriptor itself, and only a regular file is handed on as a blocking stream.
+FILE* OpenRegularForReading(const std::string& path, const char* mode) {
+    const bool update = std::strchr(mode, '+') != nullptr;
+    const int fd = ::open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+        ::close(fd);
+        return nullptr;
+    }
+    FILE* f = fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
+}
+
+} // namespace
+
+bool IsNonRegularFile(const char* path) {
+    if (!path || !*path) return false;
+    struct stat st;
+    return stat(ResolvePath(path).c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 FILE* OpenFile(const char* path, const char* mode) {
     if (!path || !mode) return nullptr;
-    if (mode[0] == 'r') return std::fopen(ResolvePath(path).c_str(), mode);
+    if (mode[0] == 'r') return OpenRegularForReading(ResolvePath(path), mode);
 
     std::string p = Slashes(path);
     std::string_view folder = DirectoryPart(p);
@@ -76,6 +114,13 @@ FILE* OpenFile(const char* path, const char* mode) {
     if (p[0] == '/' && resolvedFolder.empty()) resolvedFolder = "/";
     std::string existing = FindCaseless(resolvedFolder, name);
     std::string target = JoinPath(resolvedFolder, existing.empty() ? name : existing);
+    // Writing to a pipe or a device would block or lose the data: only a regular file, new or
+    // existing, is written.
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return nullptr;
+    }
     return std::fopen(target.c_str(), mode);
 }
 

@@ -16,7 +16,12 @@ std::string ResolvePath(std::string_view path);
 
 // fopen through ResolvePath. For writing, the folder is resolved and an existing file whose
 // name differs only in case is reused, so a save does not leave two files side by side.
+// Only regular files are opened: a directory, named pipe, socket or device gives null at once
+// (never blocks), as a missing file does; IsNonRegularFile tells the two apart for messages.
 FILE* OpenFile(const char* path, const char* mode);
+
+// True when path exists but is no regular file (a directory, pipe, socket or device).
+bool IsNonRegularFile(const char* path);
 
 bool FileExists(const char* path);
 bool IsDirectory(const char* path);

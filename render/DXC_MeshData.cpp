@@ -224,12 +224,7 @@ DXC_MeshData* CreateMesh(DXC_Gfx* gfx, DXC_Mesh* mesh, int32_t faceCount, int32_
     if (newMesh) {
         mesh->SetMaterialCount(attributeCount);
         for (int32_t i = 0; i < attributeCount; ++i) {
-            MeshMaterial* material = mesh->GetMaterial(i);
-            material->material.Diffuse = D3DCOLORVALUE{0.9f, 0.9f, 0.9f, 1.0f};
-            material->material.Ambient = D3DCOLORVALUE{0.9f, 0.9f, 0.9f, 1.0f};
-            material->material.Specular = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
-            material->material.Emissive = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
-            material->material.Power = 0.0f;
+            mesh->GetMaterial(i)->SetNewMeshColours();
             mesh->SetTexture(i, std::make_unique<DXC_Texture>(gfx));
         }
     }

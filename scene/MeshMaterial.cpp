@@ -4,6 +4,14 @@
 
 #include "foundation/File.h"
 
+void MeshMaterial::SetNewMeshColours() {
+    material.Diffuse = D3DCOLORVALUE{0.9f, 0.9f, 0.9f, 1.0f};
+    material.Ambient = D3DCOLORVALUE{0.9f, 0.9f, 0.9f, 1.0f};
+    material.Specular = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
+    material.Emissive = D3DCOLORVALUE{0.0f, 0.0f, 0.0f, 1.0f};
+    material.Power = 0.0f;
+}
+
 void MeshMaterial::Reset() {
     std::memset(&material, 0, sizeof material);
     twoSided = 0;

@@ -27,6 +27,9 @@ struct MeshMaterial {
     MeshMaterial() { Reset(); }
     // Black colours, power 0, no flags but tiling, no reflection slot, no tracks.
     void Reset();
+    // The colours a newly created mesh gives each of its materials: light grey diffuse and
+    // ambient (0.9, opaque), black specular and emissive, power 0.
+    void SetNewMeshColours();
 };
 
 // Applies the material's tracks at t, each only when it has keys: diffuse, specular, ambient,

@@ -2,6 +2,8 @@
 
 #include "textscene/KZVLoader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -41,15 +43,31 @@ void KZVLoader::SetFileNames(const char* sound, const char* script) {
 }
 
 void KZVLoader::ResetTiming() {
-    frameSpeed = 30.0f;
-    playbackFrameRate = 30.0f;
-    ticksPerFrame = 160.0f;
+    frameSpeed = DefaultFrameSpeed;
+    playbackFrameRate = DefaultFrameSpeed;
+    ticksPerFrame = DefaultTicksPerFrame;
     firstFrame = 0;
     lastFrame = 100;
     soundFile.Clear();
     scriptFile.Clear();
     environmentMapName.Clear();
     ComputeTiming();
+}
+
+void KZVLoader::CheckTiming() {
+    // Both divide every key time: 0 (or a negative or non-finite value) would turn every
+    // transform into NaN, so the exporter's defaults stand in.
+    if (!(frameSpeed > 0.0f) || !std::isfinite(frameSpeed)) {
+        Warning("Frame speed %g is not a positive number, %g is used", static_cast<double>(frameSpeed),
+                static_cast<double>(DefaultFrameSpeed));
+        frameSpeed = DefaultFrameSpeed;
+        playbackFrameRate = DefaultFrameSpeed;
+    }
+    if (!(ticksPerFrame > 0.0f) || !std::isfinite(ticksPerFrame)) {
+        Warning("Ticks per frame %g is not a positive number, %g is used", static_cast<double>(ticksPerFrame),
+                static_cast<double>(DefaultTicksPerFrame));
+        ticksPerFrame = DefaultTicksPerFrame;
+    }
 }
 
 void KZVLoader::ComputeTiming() {
@@ -64,7 +82,6 @@ void KZVLoader::BeginLoad(DXC_3dScene* target, const char* path, int32_t flags) 
     if (!graphics) Error("No graphics object to load textures and meshes with");
     SetPath(path);
     scene = target;
-    scene->name = path;
     inMemory = 1;
     options = KZVLoadOptions::FromFlags(flags);
     buildMeshes = 1;
@@ -75,6 +92,8 @@ void KZVLoader::BeginLoad(DXC_3dScene* target, const char* path, int32_t flags) 
     ClearLoadState();
     sceneDirectory = std::string(DirectoryPart(path)).c_str();
     scene->Clear();
+    // The scene's reports are prefixed with its name; clearing resets it, so it is set after.
+    scene->name = path;
     // Clearing keeps the view options, and a text scene brings none of its own: without this
     // a scene without fog loaded after one with fog would show the old fog and background.
     scene->viewOptions = SceneViewOptions{};
@@ -117,7 +136,10 @@ int32_t KZVLoader::LoadTextFromMemory(DXC_3dScene* target, const char* name, con
 
 void KZVLoader::OpenSceneFile() {
     FILE* file = OpenFile(GetPath(), "rb");
-    if (!file) Error("Can not open file %s", GetPath());
+    if (!file) {
+        if (IsNonRegularFile(GetPath())) Error("Can not open file %s: not a regular file", GetPath());
+        Error("Can not open file %s", GetPath());
+    }
     // Positions are 32-bit: a larger file can not be read.
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
@@ -144,6 +166,8 @@ void KZVLoader::FinishLoad() {
     // Rotation keys that splitting adds are bounded by the size of what is read.
     splitKeyBudget = 65536 + static_cast<int64_t>(GetDataSize()) * 4;
     if (ReadTopLevel(0) == 0) Warning("Encountered unexpected end of file at pos %i", GetPosition());
+    // Keys in seconds before assembly: its bounds are taken at the start time in seconds.
+    ConvertSceneKeys();
     FinishScene();
 
     if (scene->GetCameraCount() > 0) scene->SetCamera(0);
@@ -153,16 +177,21 @@ void KZVLoader::FinishLoad() {
     view.fogMode = 1;
     view.fogDensity = 0.008f;
     if (view.fog) scene->backgroundColour = view.fogColour;
+    ClearLoadState();
+}
 
+void KZVLoader::ConvertSceneKeys() {
+    // An object evaluated while its keys were in ticks must be evaluated again with the
+    // converted keys, even at the time of that evaluation.
     auto convert = [this](DXC_3dObject* object) {
         ConvertKeys(object);
         object->BuildKeyIndex();
+        object->needsUpdate = 1;
     };
     for (int32_t i = 0; i < scene->GetMeshCount(); ++i) convert(scene->GetMeshAt(i));
     for (int32_t i = 0; i < scene->GetHelperCount(); ++i) convert(scene->GetHelperAt(i));
     for (int32_t i = 0; i < scene->GetCameraCount(); ++i) convert(scene->GetCameraAt(i));
     for (int32_t i = 0; i < scene->GetLightCount(); ++i) convert(scene->GetLightAt(i));
-    ClearLoadState();
 }
 
 void KZVLoader::ClearLoadState() {
@@ -200,6 +229,7 @@ int32_t KZVLoader::ReadTopLevel(int32_t depth) {
         case KW_SCENE:
             SkipTo('{');
             end = ReadScene();
+            CheckTiming();
             ComputeTiming();
             break;
         case KW_MATERIAL_LIST:
@@ -255,8 +285,9 @@ void KZVLoader::FinishScene() {
     lastFrameValue = static_cast<float>(lastFrame);
     scene->LinkObjects(scene);
     scene->SetLoopLength(sceneLength);
-    ResolveCloneMaterials();
-    ResolveCloneGeometry();
+    const auto cloneSources = ResolveCloneSources();
+    ResolveCloneMaterials(cloneSources);
+    ResolveCloneGeometry(cloneSources);
     ApplyBounds();
     materials.clear();
     scene->SortMeshes();
@@ -285,7 +316,44 @@ MeshInfo* KZVLoader::FindMeshInfo(const char* name) {
     return it == meshInfoByName.end() ? nullptr : it->second;
 }
 
-void KZVLoader::ResolveCloneMaterials() {
+std::unordered_map<const DXC_Mesh*, DXC_Mesh*> KZVLoader::ResolveCloneSources() {
+    // The first mesh (in position order) of each exact name is the one a clone name finds.
+    std::unordered_map<std::string, DXC_Mesh*> byName;
+    for (int32_t p = 0; p < scene->GetMeshCount(); ++p)
+        byName.emplace(scene->GetMeshAt(p)->name.Text(), scene->GetMeshAt(p));
+    // A clone may name a clone that comes later in the file: each chain is followed to the
+    // mesh that has geometry of its own, whatever the order. Chains already resolved end a
+    // walk early, so every mesh is walked through once.
+    std::unordered_map<const DXC_Mesh*, DXC_Mesh*> sources;
+    std::vector<DXC_Mesh*> chain;
+    for (int32_t p = 0; p < scene->GetMeshCount(); ++p) {
+        DXC_Mesh* clone = scene->GetMeshAt(p);
+        if (clone->cloneName.IsEmpty() || sources.count(clone)) continue;
+        chain.clear();
+        DXC_Mesh* at = clone;
+        DXC_Mesh* root = nullptr;
+        while (!root) {
+            chain.push_back(at);
+            auto found = byName.find(at->cloneName.Text());
+            if (found == byName.end()) scene->Error("Clone Mesh '%s' not found", at->cloneName.Text());
+            DXC_Mesh* next = found->second;
+            if (next->cloneName.IsEmpty()) {
+                root = next;
+            } else if (auto known = sources.find(next); known != sources.end()) {
+                root = known->second;
+            } else if (std::find(chain.begin(), chain.end(), next) != chain.end()) {
+                scene->Error("Clone Mesh '%s' leads back to itself: its clone chain loops",
+                             clone->name.Text());
+            } else {
+                at = next;
+            }
+        }
+        for (DXC_Mesh* m : chain) sources[m] = root;
+    }
+    return sources;
+}
+
+void KZVLoader::ResolveCloneMaterials(const std::unordered_map<const DXC_Mesh*, DXC_Mesh*>& sources) {
     for (int32_t p = 0; p < scene->GetMeshCount(); ++p) {
         DXC_Mesh* mesh = scene->GetMeshAt(p);
         if (mesh->cloneName.IsEmpty()) continue;
@@ -298,13 +366,19 @@ void KZVLoader::ResolveCloneMaterials() {
         int32_t n = 1;
         const MeshInfo* source = nullptr;
         if (ref >= 0 && s > 0) {
-            source = FindMeshInfo(mesh->cloneName.Text());
-            if (!source) scene->Error("Clone Mesh '%s' not found", mesh->cloneName.Text());
+            // The attribute ids are those of the geometry the clone shares: its chain's end.
+            source = FindMeshInfo(sources.at(mesh));
+            if (!source) Error("Internal error: no mesh info for mesh '%s'", sources.at(mesh)->name.Text());
             n = source->attributeCount;
             if (n == 0) continue;
         }
         mesh->SetMaterialCount(n);
-        for (int32_t i = 0; i < n; ++i) mesh->SetTexture(i, graphics->CreateTexture());
+        for (int32_t i = 0; i < n; ++i) {
+            // An attribute no sub-material reaches (a source without sub-materials) keeps the
+            // colours mesh creation gives, not a black material with alpha 0.
+            mesh->GetMaterial(i)->SetNewMeshColours();
+            mesh->SetTexture(i, graphics->CreateTexture());
+        }
         if (ref < 0) {
             AssignWireMaterial(mesh, 0, own->wireColour);
         } else if (s == 0) {
@@ -320,27 +394,20 @@ void KZVLoader::ResolveCloneMaterials() {
     }
 }
 
-void KZVLoader::ResolveCloneGeometry() {
-    // The first mesh (in position order) of each exact name is the source a clone finds.
-    std::unordered_map<std::string, DXC_Mesh*> byName;
-    for (int32_t p = 0; p < scene->GetMeshCount(); ++p)
-        byName.emplace(scene->GetMeshAt(p)->name.Text(), scene->GetMeshAt(p));
+void KZVLoader::ResolveCloneGeometry(const std::unordered_map<const DXC_Mesh*, DXC_Mesh*>& sources) {
     for (int32_t p = 0; p < scene->GetMeshCount(); ++p) {
-        DXC_Mesh* clone = scene->GetMeshAt(p);
-        if (clone->cloneName.IsEmpty()) continue;
-        auto found = byName.find(clone->cloneName.Text());
-        if (found == byName.end()) scene->Error("Clone Mesh '%s' not found", clone->cloneName.Text());
-        DXC_Mesh* source = found->second;
-        if (source == clone) continue;
+        DXC_Mesh* target = scene->GetMeshAt(p);
+        if (target->cloneName.IsEmpty()) continue;
+        DXC_Mesh* source = sources.at(target);
         // The clone keeps its name, visibility, node data, materials and textures; it takes
         // the source's geometry, bounds and bones.
-        clone->bounds = source->bounds;
-        clone->texFaceFlag = source->texFaceFlag;
-        clone->GetBones() = source->GetBones();
-        clone->CreateBoneObjects();
-        for (int32_t i = 0; i < clone->GetBoneObjectCount(); ++i)
-            clone->SetBoneObject(i, source->GetBoneObject(i));
-        clone->SetGeometry(source->GetGeometry() ? source->GetGeometry()->CopyShared(*clone) : nullptr);
+        target->bounds = source->bounds;
+        target->texFaceFlag = source->texFaceFlag;
+        target->GetBones() = source->GetBones();
+        target->CreateBoneObjects();
+        for (int32_t i = 0; i < target->GetBoneObjectCount(); ++i)
+            target->SetBoneObject(i, source->GetBoneObject(i));
+        target->SetGeometry(source->GetGeometry() ? source->GetGeometry()->CopyShared(*target) : nullptr);
     }
 }
 

@@ -61,6 +61,9 @@ class KZVLoader : public TextDataFileReader {
 public:
     // Blocks, groups and sub-materials nest at most this deep.
     static constexpr int32_t MaxNesting = 256;
+    // Scene timing of a file that sets none (or an unusable one).
+    static constexpr float DefaultFrameSpeed = 30.0f;
+    static constexpr float DefaultTicksPerFrame = 160.0f;
 
     KZVLoader();
     ~KZVLoader() override;
@@ -117,6 +120,10 @@ protected:
     int32_t ReadTopLevel(int32_t depth);
     void FinishScene();
     void FinishLoad();
+    // Key times from ticks to seconds (with tangent scaling and TCB controls) for every object.
+    void ConvertSceneKeys();
+    // Frame speed and ticks per frame that are not positive numbers give way to the defaults.
+    void CheckTiming();
     void ComputeTiming();
     void ClearLoadState();
 
@@ -215,8 +222,11 @@ protected:
     // Writes indices, attribute ids and vertices into the Direct3D mesh; sets the mesh bounds.
     void FillMesh(DXC_Mesh* mesh, struct ID3DXMesh* d3dMesh, const class MeshBuilder& builder,
                   int32_t weightsPerVertex);
-    void ResolveCloneMaterials();
-    void ResolveCloneGeometry();
+    // The mesh with geometry of its own that each clone's chain of clone names ends at, by
+    // clone; a missing source or a chain that loops is an error.
+    std::unordered_map<const DXC_Mesh*, DXC_Mesh*> ResolveCloneSources();
+    void ResolveCloneMaterials(const std::unordered_map<const DXC_Mesh*, DXC_Mesh*>& sources);
+    void ResolveCloneGeometry(const std::unordered_map<const DXC_Mesh*, DXC_Mesh*>& sources);
     void ApplyBounds();
     MeshInfo& RecordMeshInfo(DXC_Mesh* mesh);
     MeshInfo* FindMeshInfo(const DXC_Mesh* mesh);

@@ -10,7 +10,10 @@
 int32_t LoadScene(const char* path, DXC_3dScene* scene, int32_t options, KZVLoader& loader) {
     loader.SetPath(path);
     FILE* file = OpenFile(path, "rb");
-    if (!file) loader.Error("Can not open file %s", path);
+    if (!file) {
+        if (IsNonRegularFile(path)) loader.Error("Can not open file %s: not a regular file", path);
+        loader.Error("Can not open file %s", path);
+    }
     // Up to 4 bytes: a shorter file is simply no binary scene.
     unsigned char magic[4] = {};
     const std::size_t read = std::fread(magic, 1, sizeof magic, file);

@@ -108,14 +108,16 @@ expect("encoded surrogate", h[3]["name"], "\u00ed\u00a0\u20ac")
 EOF
 
 # ---- numbers that are not finite are null ----------------------------------------------------
-# Frame speed 0: the length divides by it; a position beyond the float range is infinite.
+# A position beyond the float range is infinite. Frame speed 0, which every time divides by,
+# gives way to 30 frames per second with a warning: frames 0 to 100 last 100 / 30 s.
 printf '*SCENE {\n *SCENE_FRAMESPEED 0\n}\n*HELPEROBJECT {\n *NODE_NAME "Far"\n *NODE_TM {\n  *TM_POS 1e39 2 3\n }\n}\n' >far.kzv
 "$tool" info --json far.kzv >far.json
 check "far: exit" 0 $?
 checks far.json <<'EOF'
 s = report[0]
-expect("length over frame speed 0", s["length"], None)
-expect("time 0 when the frame speed is 0", s["time"], 0.0)
+expect("length with the default frame speed", near(s["length"], 100.0 / 30.0), True)
+expect("frame speed 0 warned", any("Frame speed 0 is not a positive number" in l for l in s["log"]), True)
+expect("time 0 at first frame 0", s["time"], 0.0)
 expect("infinite position", s["helpers"][0]["world"][12:16], [None, 2.0, 3.0, 1.0])
 EOF
 

@@ -1,6 +1,7 @@
 #include "support/LogCapture.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 #include "foundation/File.h"
 
@@ -150,6 +151,16 @@ TEST_F(FileTest, MissingFilesFailQuietly) {
     f.SetThrowFlag(0);
     f.Seek(4);
     EXPECT_EQ(entries.back(), "Error:File: " + PathOf("no/such/folder.3sc") + ": fseek failed: -1");
+}
+
+TEST_F(FileTest, PipesAndDevicesAreNotOpened) {
+    const std::string pipe = PathOf("pipe.3sc");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    File f;
+    EXPECT_EQ(f.Open(pipe.c_str()), 0); // would wait for a writer if opened
+    EXPECT_EQ(f.Create(pipe.c_str()), 0);
+    EXPECT_EQ(f.Open("/dev/zero"), 0);
+    EXPECT_FALSE(f.IsOpen());
 }
 
 TEST_F(FileTest, ReopeningClosesTheOldStream) {

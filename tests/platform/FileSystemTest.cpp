@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -112,4 +113,34 @@ TEST(SystemInfo, MemoryAndDirectory) {
     EXPECT_EQ(GetWorkingDirectory(), "/");
     EXPECT_TRUE(SetWorkingDirectory(cwd));
     EXPECT_FALSE(SetWorkingDirectory("/no/such/folder/kzv"));
+}
+
+// A pipe with no writer blocks an ordinary open for reading, and one with no reader an open
+// for writing; a device reads as endless data. None of them is opened, and none waits.
+TEST_F(TempDir, OnlyRegularFilesOpenAndNothingWaitsOnAPipe) {
+    const std::string pipe = Root() + "/Pipe.kzv";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const char* mode : {"rb", "r+b", "wb", "ab"}) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(OpenFile(pipe.c_str(), mode), nullptr);
+        EXPECT_EQ(OpenFile((Root() + "/PIPE.KZV").c_str(), mode), nullptr); // found by case
+        EXPECT_EQ(OpenFile("/dev/zero", mode), nullptr);
+        EXPECT_EQ(OpenFile((Root() + "/Maps").c_str(), mode), nullptr);
+    }
+    std::vector<unsigned char> data;
+    EXPECT_FALSE(ReadWholeFile(pipe.c_str(), data));
+
+    EXPECT_TRUE(IsNonRegularFile(pipe.c_str()));
+    EXPECT_TRUE(IsNonRegularFile("/dev/zero"));
+    EXPECT_TRUE(IsNonRegularFile((Root() + "/maps").c_str()));
+    EXPECT_FALSE(IsNonRegularFile((Root() + "/maps/sub/brick.jpg").c_str()));
+    EXPECT_FALSE(IsNonRegularFile((Root() + "/missing").c_str()));
+
+    // A regular file still opens for reading, and reads blocking as before.
+    FILE* f = OpenFile((Root() + "/maps/sub/brick.jpg").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char text[6] = {};
+    EXPECT_EQ(std::fread(text, 1, 5, f), 5u);
+    EXPECT_STREQ(text, "brick");
+    std::fclose(f);
 }
