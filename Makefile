@@ -23,8 +23,15 @@ release: bootstrap
 demo: release
 	@bash scripts/demo $(REL_DIR)/bin
 
+# The console table and, beside it, Google Benchmark's JSON for scripts/bench-compare. Each
+# benchmark runs BENCH_REPS times; the console shows mean, median and spread, the file keeps
+# every repetition and the aggregates.
+BENCH_REPS ?= 5
+BENCH_OUT ?= $(REL_DIR)/bench.json
 bench: release
-	$(REL_DIR)/bin/kzv_bench
+	$(REL_DIR)/bin/kzv_bench --benchmark_repetitions=$(BENCH_REPS) --benchmark_display_aggregates_only=true \
+	  --benchmark_out=$(BENCH_OUT) --benchmark_out_format=json $(BENCH_ARGS)
+	@echo "bench: results in $(BENCH_OUT) (compare two with scripts/bench-compare OLD.json NEW.json)"
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,22 +1,19 @@
 // Text scene loading: a generated scene of 200,000 faces in several meshes, with texture
 // coordinates, smoothing groups, sub-materials and animation keys, loaded from a file on the
-// recording device. Reports the file rate in MB/s (10^6 bytes), faces per second and the peak
-// memory of the load as multiples of the file size: heap allocations beyond what the load
+// recording device. Reports the file rate (MB/s, 10^6 bytes a second), faces per second and the
+// peak memory of the load as multiples of the file size: heap allocations beyond what the load
 // leaves behind (peak_x_file), and the growth of the resident set over what it was before the
 // load (peak_rss_x_file), which also counts the file's own pages and the lists kept in pages.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <malloc.h>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "foundation/Log.h"
@@ -24,75 +21,11 @@
 #include "render/DXC_Gfx.h"
 #include "render/GfxSceneGraphics.h"
 #include "scene/Scene3d.h"
+#include "support/AllocationCounter.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/MeshBuilder.h"
 
-// ---- allocation accounting ---------------------------------------------------------------------
-
 namespace {
-
-std::atomic<int64_t> g_liveBytes{0};
-std::atomic<int64_t> g_peakBytes{0};
-
-void* Allocate(std::size_t size) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    const int64_t live = g_liveBytes += static_cast<int64_t>(malloc_usable_size(p));
-    int64_t peak = g_peakBytes.load();
-    while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return p;
-}
-
-void Free(void* p) {
-    if (!p) return;
-    g_liveBytes -= static_cast<int64_t>(malloc_usable_size(p));
-    std::free(p);
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Free(p);
-}
-void operator delete[](void* p) noexcept {
-    Free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    Free(p);
-}
-
-namespace {
-
-// The resident set's peak (VmHWM) or current size (VmRSS) in bytes, 0 when unknown.
-int64_t StatusBytes(const char* field) {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status) return 0;
-    char line[256];
-    int64_t kib = 0;
-    const std::size_t length = std::strlen(field);
-    while (std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, field, length) == 0) kib = std::atoll(line + length + 1);
-    std::fclose(status);
-    return kib * 1024;
-}
-
-// Starts a new resident-set peak from the current size (false where the system does not allow).
-bool ResetResidentPeak() {
-    std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
-    if (!refs) return false;
-    const bool written = std::fputs("5", refs) >= 0;
-    return std::fclose(refs) == 0 && written;
-}
 
 // ---- the generated scene ------------------------------------------------------------------------
 
@@ -203,6 +136,27 @@ const std::string& ScenePath() {
     return path;
 }
 
+// The resident set's peak (VmHWM) or current size (VmRSS) in bytes, 0 when unknown.
+int64_t StatusBytes(const char* field) {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return 0;
+    char line[256];
+    int64_t kib = 0;
+    const std::size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, status))
+        if (std::strncmp(line, field, length) == 0) kib = std::atoll(line + length + 1);
+    std::fclose(status);
+    return kib * 1024;
+}
+
+// Starts a new resident-set peak from the current size (false where the system does not allow).
+bool ResetResidentPeak() {
+    std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+    if (!refs) return false;
+    const bool written = std::fputs("5", refs) >= 0;
+    return std::fclose(refs) == 0 && written;
+}
+
 // The whole text load: reading, mesh building on the recording device, assembly.
 void BM_TextLoad(benchmark::State& state) {
     SetLogDirectory(RunFolder().Path());
@@ -218,15 +172,15 @@ void BM_TextLoad(benchmark::State& state) {
         for (auto _ : state) {
             state.PauseTiming();
             auto scene = std::make_unique<DXC_3dScene>();
-            const int64_t before = g_liveBytes.load();
-            g_peakBytes = before;
+            allocation_counter::ResetPeak();
             const bool residentPeak = ResetResidentPeak();
             const int64_t residentBefore = StatusBytes("VmRSS:");
             state.ResumeTiming();
             loader.LoadText(scene.get(), path.c_str(), -1);
             state.PauseTiming();
             // Peak during the load beyond what the loaded scene keeps.
-            const double growth = double(g_peakBytes.load() - g_liveBytes.load()) / double(fileSize);
+            const double growth =
+                double(allocation_counter::PeakBytes() - allocation_counter::LiveBytes()) / double(fileSize);
             worstGrowth = std::max(worstGrowth, growth);
             if (residentPeak)
                 worstResident = std::max(worstResident,
@@ -241,10 +195,11 @@ void BM_TextLoad(benchmark::State& state) {
         }
     }
     state.SetBytesProcessed(state.iterations() * fileSize);
+    // The console shows bytes_per_second in MiB/s; this is the file rate in 10^6 bytes a second.
+    state.counters["MB/s"] =
+        benchmark::Counter(double(fileSize) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["faces/s"] =
         benchmark::Counter(double(kFaces), benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["MB"] =
-        benchmark::Counter(double(fileSize) / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_MB"] = double(fileSize) / 1e6;
     state.counters["peak_x_file"] = worstGrowth;
     state.counters["peak_rss_x_file"] = worstResident;

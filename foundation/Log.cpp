@@ -17,6 +17,7 @@ struct LogState {
     double startTime = 0.0;
     std::string directory;
     LogObserver observer;
+    std::function<uint64_t()> freeMemory = GetFreePhysicalMemory;
 };
 
 LogState& State() {
@@ -26,7 +27,7 @@ LogState& State() {
 
 // Megabytes rounded to the nearest.
 int FreeMegabytes() {
-    const uint64_t bytes = GetFreePhysicalMemory();
+    const uint64_t bytes = State().freeMemory();
     return static_cast<int>((bytes + 524288u) / 1048576u);
 }
 
@@ -67,6 +68,10 @@ void SetLogObserver(LogObserver observer) {
     State().observer = std::move(observer);
 }
 
+void SetLogMemorySource(std::function<uint64_t()> source) {
+    State().freeMemory = source ? std::move(source) : GetFreePhysicalMemory;
+}
+
 void SetLogDirectory(std::string_view directory) {
     State().directory = directory;
 }
@@ -80,6 +85,7 @@ void ResetLogState() {
     log.entries = 0;
     log.startTime = 0.0;
     log.directory.clear();
+    log.freeMemory = GetFreePhysicalMemory;
 }
 
 int32_t GetLogEntryCount() {

@@ -22,11 +22,16 @@ void LogMessageV(const char* format, va_list args);
 using LogObserver = std::function<void(const char* text)>;
 void SetLogObserver(LogObserver observer);
 
+// Where entries take the free memory from (bytes); empty restores the system's own reading.
+// Tests fix it, so their expectations do not depend on what other processes allocate.
+void SetLogMemorySource(std::function<uint64_t()> source);
+
 // Fixes the folder of "logfile.txt" (instead of the working directory of the first entry).
 void SetLogDirectory(std::string_view directory);
 std::string GetLogDirectory();
 
 // Starts the log over: the next entry is the first of the run again (truncating the file,
-// restarting the clock), the entry counter is 0 and the folder is forgotten. Tests and tools.
+// restarting the clock), the entry counter is 0, the folder is forgotten and the memory
+// source is the system's again. Tests and tools.
 void ResetLogState();
 int32_t GetLogEntryCount();

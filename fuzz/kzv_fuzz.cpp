@@ -45,7 +45,7 @@ Context& Shared() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size > 1 << 20) return 0;
+    if (size > 2 << 20) return 0; // room for the largest bundled scene (1.1 MB)
     Context& context = Shared();
     ResetReportState();
     DXC_3dScene scene;

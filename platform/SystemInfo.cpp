@@ -6,7 +6,11 @@
 #include <vector>
 
 uint64_t GetFreePhysicalMemory() {
-    FILE* f = std::fopen("/proc/meminfo", "r");
+    return ReadAvailableMemory("/proc/meminfo");
+}
+
+uint64_t ReadAvailableMemory(const char* meminfoPath) {
+    FILE* f = std::fopen(meminfoPath, "r");
     if (!f) return 0;
     char line[256];
     uint64_t kib = 0;
@@ -27,7 +31,9 @@ std::string GetWorkingDirectory() {
     return buf.data();
 }
 
-bool SetWorkingDirectory(const std::string& path) { return chdir(path.c_str()) == 0; }
+bool SetWorkingDirectory(const std::string& path) {
+    return chdir(path.c_str()) == 0;
+}
 
 std::string SystemErrorText(int code) {
     char buf[256];

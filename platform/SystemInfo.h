@@ -5,6 +5,8 @@
 
 // Free physical memory in bytes (what the kernel reports as available), 0 when unknown.
 uint64_t GetFreePhysicalMemory();
+// The same from a file in the form of /proc/meminfo (its "MemAvailable:" line in kB).
+uint64_t ReadAvailableMemory(const char* meminfoPath);
 
 // The process's working directory; empty when it cannot be read.
 std::string GetWorkingDirectory();

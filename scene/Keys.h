@@ -176,14 +176,20 @@ private:
     mutable int32_t hint = 0; // index entry found last; where the next search looks first
 };
 
-// Wraps t into [0, length) for looped animation: q = t / length truncated toward zero;
-// t >= 0 gives t - length q, t < 0 gives t + length (1 - q) (so a negative multiple of length
-// wraps to length itself). A length that is not positive has nothing to wrap into and gives 0.
-// Inline: every looped object wraps its time once per frame.
+// Wraps t into [0, length) for looped animation: the remainder of t divided by length, taken
+// up by length when t is negative (so a negative multiple of length wraps to length itself).
+// fmod is exact for floats, where length * trunc(t / length) loses every digit of the
+// remainder once t / length passes 2^24 and could land far outside [0, length). A length that
+// is not positive has nothing to wrap into and gives 0. Inline: every looped object wraps its
+// time once per frame.
 inline float WrapTime(float t, float length) {
     if (!(length > 0.0f) || !std::isfinite(t)) return 0.0f;
-    const float q = std::trunc(t / length); // kept in float: a cast to int could overflow
-    return t >= 0.0f ? t - length * q : t + length * (1.0f - q);
+    const float r = std::fmod(t, length); // exact; the sign of t
+    if (t >= 0.0f) return r;
+    if (r == 0.0f) return length;
+    // r + length is rounded; a remainder just below 0 must not round up to length.
+    const float w = r + length;
+    return w < length ? w : std::nextafter(length, 0.0f);
 }
 
 // Ease curve of TCB rotation keys for a in 0..1, easing out of one key and into the next.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -105,8 +106,24 @@ TEST_F(TempDir, SettingsStoreStandsInForTheRegistry) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(SystemInfo, MemoryAndDirectory) {
+TEST(SystemInfo, AvailableMemoryIsReadFromItsOwnLine) {
+    TemporaryFolder folder("kzvmeminfo");
+    ASSERT_FALSE(folder.Path().empty());
+    const std::filesystem::path dir = folder.Path();
+    const auto write = [&](const char* name, const char* text) {
+        std::ofstream(dir / name) << text;
+        return (dir / name).string();
+    };
+    const std::string full = write("full", "MemTotal:       16318540 kB\nMemFree:          123456 kB\n"
+                                           "MemAvailable:    7654321 kB\nBuffers:          1000 kB\n");
+    EXPECT_EQ(ReadAvailableMemory(full.c_str()), 7654321ull * 1024);
+    const std::string old = write("old", "MemTotal:       16318540 kB\nMemFree:          123456 kB\n");
+    EXPECT_EQ(ReadAvailableMemory(old.c_str()), 0u); // a kernel without the line: unknown
+    EXPECT_EQ(ReadAvailableMemory((dir / "missing").c_str()), 0u);
     EXPECT_GT(GetFreePhysicalMemory(), 0u);
+}
+
+TEST(SystemInfo, MemoryAndDirectory) {
     std::string cwd = GetWorkingDirectory();
     ASSERT_FALSE(cwd.empty());
     EXPECT_TRUE(SetWorkingDirectory("/"));

@@ -141,7 +141,33 @@ TEST_F(KeySampleTest, WrapTime) {
     EXPECT_EQ(WrapTime(3.0f, 0.0f), 0.0f);
     EXPECT_EQ(WrapTime(3.0f, -1.0f), 0.0f);
     EXPECT_EQ(WrapTime(INFINITY, 2.0f), 0.0f);
-    EXPECT_TRUE(std::isfinite(WrapTime(1e30f, 3.0f)));
+}
+
+// Large times wrap to the exact remainder. Expected values worked out with exact rational
+// arithmetic on the float inputs (0.1f is 13421773 / 2^27, 32500000 is about 324999995.2 of
+// them, and so on); each is itself a float.
+TEST_F(KeySampleTest, WrapTimeOfLargeTimesIsTheExactRemainder) {
+    EXPECT_EQ(WrapTime(3.25e7f, 0.1f), 0.01571226865053177f);
+    EXPECT_EQ(WrapTime(1.14e8f, 0.1f), 0.001267649233341217f);
+    EXPECT_EQ(WrapTime(7e6f, 0.3f), 0.12184500694274902f);
+    EXPECT_EQ(WrapTime(-3.25e7f, 0.1f), 0.08428773283958435f); // 0.1f less the remainder
+    EXPECT_EQ(WrapTime(1e30f, 3.0f), 0.0f);                    // 1e30f is a multiple of 3
+    EXPECT_EQ(WrapTime(-1e9f, 2.5f), 2.5f);                    // so is -1e9 of 2.5
+    // A remainder just below 0 whose sum with the length rounds up still stays below it.
+    const float w = WrapTime(-1e-9f, 1.0f);
+    EXPECT_LT(w, 1.0f);
+    EXPECT_GT(w, 0.99999f);
+    // Whatever the size of the time, the result stays in [0, length).
+    for (float length : {0.1f, 0.3f, 1.0f / 30.0f, 2.5f, 1000.0f})
+        for (float t = 1.0f; t < 1e38f; t *= 3.7f)
+            for (float sign : {1.0f, -1.0f}) {
+                const float r = WrapTime(sign * t, length);
+                EXPECT_GE(r, 0.0f) << sign * t << " " << length;
+                EXPECT_LE(r, length) << sign * t << " " << length;
+                if (sign > 0) {
+                    EXPECT_LT(r, length) << t << " " << length;
+                }
+            }
 }
 
 TEST_F(KeySampleTest, LinearPositionHoldsAndLoops) {

@@ -1,58 +1,12 @@
-// The per-frame scene update must not allocate. This file replaces the global allocation
-// functions for the whole test program; they count only while the window flag is set, so
-// the other tests in the program are unaffected.
+// The per-frame scene update must not allocate. The test program links the counting
+// allocator (support/AllocationCounter), which counts only while counting is on, so the
+// other tests in the program are unaffected.
 #include "SceneTestSupport.h"
 
-#include <atomic>
-#include <cstdlib>
 #include <new>
 
 #include "scene/Scene3d.h"
-
-namespace {
-
-std::atomic<bool> gCountAllocations{false};
-std::atomic<long> gAllocations{0};
-
-void* Allocate(std::size_t n) {
-    if (gCountAllocations.load(std::memory_order_relaxed)) gAllocations.fetch_add(1);
-    return std::malloc(n ? n : 1);
-}
-
-} // namespace
-
-void* operator new(std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    return Allocate(n);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-    return Allocate(n);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -139,21 +93,50 @@ TEST_F(UpdateAllocationTest, UpdatingAnAnimatedSceneAllocatesNothing) {
     scene.SortMeshes();
     scene.Update(0, 1); // the first update after loading
 
-    gAllocations = 0;
-    gCountAllocations = true;
+    namespace counter = allocation_counter;
+    counter::ResetCount();
+    counter::SetCounting(true);
     for (int frame = 1; frame <= 120; ++frame) {
         scene.Update(frame * 0.0345f, frame % 2);
         scene.ComputeBounds();
     }
     scene.Update(-1.0f, 1);
     scene.Update(1e9f, 1);
-    gCountAllocations = false;
-    EXPECT_EQ(gAllocations.load(), 0);
+    counter::SetCounting(false);
+    EXPECT_EQ(counter::Count(), 0);
+}
 
-    // The window itself works: an allocation inside it is counted.
-    gCountAllocations = true;
-    void* probe = ::operator new(16); // a direct call, which the compiler may not elide
-    gCountAllocations = false;
-    ::operator delete(probe);
-    EXPECT_EQ(gAllocations.load(), 1);
+// The counter sees every form of new, the aligned ones (key indexes use them) included.
+TEST(AllocationCounter, CountsEveryFormOfNew) {
+    namespace counter = allocation_counter;
+    struct alignas(64) Line {
+        float values[16];
+    };
+    counter::ResetCount();
+    counter::SetCounting(true);
+    // Direct calls, which the compiler may not elide.
+    void* plain = ::operator new(16);
+    void* array = ::operator new[](16);
+    void* nothrow = ::operator new(16, std::nothrow);
+    void* aligned = ::operator new (100, std::align_val_t{64});
+    void* alignedArray = ::operator new[](100, std::align_val_t{128});
+    void* alignedNothrow = ::operator new (8, std::align_val_t{256}, std::nothrow);
+    Line* line = new Line[3];
+    counter::SetCounting(false);
+    EXPECT_EQ(counter::Count(), 7);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(aligned) % 64, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(alignedArray) % 128, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(alignedNothrow) % 256, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(line) % 64, 0u);
+    // The bytes held follow the allocations and go back when they are freed.
+    const int64_t held = counter::LiveBytes();
+    ::operator delete(plain);
+    ::operator delete[](array);
+    ::operator delete(nothrow, std::nothrow);
+    ::operator delete (aligned, std::align_val_t{64});
+    ::operator delete[](alignedArray, std::align_val_t{128});
+    ::operator delete (alignedNothrow, std::align_val_t{256});
+    EXPECT_GE(held - counter::LiveBytes(), 16 + 16 + 16 + 100 + 100 + 8);
+    delete[] line;
+    EXPECT_EQ(counter::Count(), 7); // nothing counted outside the window
 }
