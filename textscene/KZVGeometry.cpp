@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scene/Scene3d.h"
+#include "textscene/FaceListReader.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/KeywordTable.h"
 
@@ -18,10 +19,6 @@ constexpr int32_t MinTexFaceRecord = sizeof("*MESH_TFACE 0") - 1;
 // Bone indices of a vertex are kept in one byte.
 constexpr int32_t MaxBones = 256;
 
-template <class T> std::unique_ptr<T[]> ZeroedArray(int32_t count) {
-    return count > 0 ? std::make_unique<T[]>(static_cast<std::size_t>(count)) : nullptr;
-}
-
 } // namespace
 
 void KZVLoader::FreeGeometry() {
@@ -34,14 +31,14 @@ void KZVLoader::FreeGeometry() {
 }
 
 template <class Record>
-void KZVLoader::ReadListCount(std::unique_ptr<Record[]>& list, int32_t& size, int32_t minRecordBytes,
+void KZVLoader::ReadListCount(PageArray<Record>& list, int32_t& size, int32_t minRecordBytes,
                               const char* what) {
     int32_t count = 0;
     ScanInt(count);
     if (count < 0) Error("Invalid %s count: %i", what, count);
     if (static_cast<int64_t>(count) * minRecordBytes > RemainingBytes())
         Error("%s count %i is more than the rest of the file can hold", what, count);
-    list = ZeroedArray<Record>(count);
+    list = PageArray<Record>(count);
     size = count;
 }
 
@@ -53,6 +50,7 @@ int32_t KZVLoader::ReadNumberedList(int32_t keyword, int32_t size, const char* o
         if (id == KW_END_OF_BLOCK) return 0;
         if (id == KW_END_OF_DATA) return 1;
         if (id != keyword) continue;
+        ReleaseBefore(GetKeywordStart());
         int32_t index = -1;
         ScanInt(index);
         if (index != next) Error("%s", orderError);
@@ -239,49 +237,12 @@ int32_t KZVLoader::ReadVertexList() {
 }
 
 int32_t KZVLoader::ReadFaceList() {
-    for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
-        if (id == KW_END_OF_BLOCK) return 0;
-        if (id == KW_END_OF_DATA) return 1;
-        if (id == KW_MESH_FACE) {
-            int32_t index = -1;
-            ScanInt(index);
-            if (index != next) Error("Wrong face list order!");
-            if (index >= numFaces) Error("Too many faces");
-            MeshFace& face = faces[index];
-            const char labels[3] = {'A', 'B', 'C'};
-            for (int32_t k = 0; k < 3; ++k) {
-                SkipTo(labels[k]);
-                SkipTo(':');
-                int32_t corner = 0;
-                ScanInt(corner);
-                face.corner[k] = static_cast<uint16_t>(corner);
-            }
-            lastFace = index;
-            ++next;
-        } else if (id == KW_MESH_SMOOTHING) {
-            // An empty list (the next keyword follows at once) leaves the face unsmoothed.
-            if (SkipWhitespace() || PeekChar() == '*') continue;
-            uint8_t groups[MeshFace::MaxGroups];
-            int32_t count = 0;
-            int32_t group = 0;
-            if (ScanInt(group)) continue;
-            groups[count++] = static_cast<uint8_t>(group);
-            while (!SkipWhitespace() && PeekChar() == ',') {
-                GetChar();
-                SkipWhitespace();
-                if (ScanInt(group)) break;
-                if (count < MeshFace::MaxGroups) groups[count++] = static_cast<uint8_t>(group);
-            }
-            if (lastFace >= 0) {
-                std::memcpy(faces[lastFace].groups, groups, static_cast<std::size_t>(count));
-                faces[lastFace].groupCount = static_cast<uint16_t>(count);
-            }
-        } else if (id == KW_MESH_MTLID) {
-            int32_t material = 0;
-            if (!ScanInt(material) && lastFace >= 0) faces[lastFace].materialId = material;
-        }
-    }
+    FaceListReader records(*this, faces.get(), numFaces, listSplitBytes);
+    records.lastFace = lastFace;
+    const int32_t end = records.ReadBlock();
+    lastFace = records.lastFace;
+    if (records.handedOver) ++splitLists;
+    return end;
 }
 
 int32_t KZVLoader::ReadTexVertexList() {
@@ -345,6 +306,7 @@ int32_t KZVLoader::ReadBoneWeight() {
             bone = FindOrAddBone(boneName.Text(), boneInit.matrix, meshInitTransform.matrix, &combined);
             if (end) return 1;
         } else if (id == KW_INDEX_WEIGHT) {
+            ReleaseBefore(GetKeywordStart());
             int32_t vertex = -1;
             float weight = 0.0f;
             ScanInt(vertex);

@@ -147,8 +147,14 @@ void KZVLoader::OpenSceneFile() {
         std::fclose(file);
         Error("Can not read file %s: not a readable file of at most 2 GB", GetPath());
     }
-    auto buffer = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size) + 1);
-    const std::size_t read = std::fread(buffer.get(), 1, static_cast<std::size_t>(size), file);
+    PageBuffer buffer;
+    try {
+        buffer = PageBuffer(static_cast<std::size_t>(size) + 1);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    const std::size_t read = std::fread(buffer.Data(), 1, static_cast<std::size_t>(size), file);
     std::fclose(file);
     if (read != static_cast<std::size_t>(size))
         Error("Error reading from file %s at %i", GetPath(), static_cast<int32_t>(read));

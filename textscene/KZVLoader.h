@@ -12,6 +12,7 @@
 #include "scene/NodeTransform.h"
 #include "textscene/MaterialRecord.h"
 #include "textscene/MeshRecords.h"
+#include "textscene/PageArray.h"
 #include "textscene/TextDataFileReader.h"
 
 class DXC_3dObject;
@@ -79,6 +80,13 @@ public:
     // folder of relative map names. The bytes are not copied.
     int32_t LoadTextFromMemory(DXC_3dScene* scene, const char* name, const unsigned char* bytes, int32_t size,
                                int32_t flags);
+
+    // Face lists of at least this many bytes are read by two threads (the result is the same).
+    void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
+    // Meshes of at least this many faces compute face geometry on two threads (the same result).
+    void SetParallelFaces(int32_t faces) { parallelFaces = faces; }
+    // Face lists whose second half another thread read, over the loader's life.
+    int64_t GetSplitListCount() const { return splitLists; }
 
     // Scene timing and names of the last load (defaults before the first).
     float GetFrameSpeed() const { return frameSpeed; }
@@ -151,8 +159,7 @@ protected:
     // Reads a list count, which must be positive and fit into the rest of the file, and makes the
     // list of that many zeroed records.
     template <class Record>
-    void ReadListCount(std::unique_ptr<Record[]>& list, int32_t& size, int32_t minRecordBytes,
-                       const char* what);
+    void ReadListCount(PageArray<Record>& list, int32_t& size, int32_t minRecordBytes, const char* what);
     // Reads the records "*<keyword> <index> ..." of a list block, numbered from 0 in order, at most
     // size of them; readRecord(index) reads the rest of each. 1 when the data ended in the block.
     template <class ReadRecord>
@@ -268,11 +275,14 @@ protected:
     int32_t maxWeightsPerVertex = 0; // largest weight count of a vertex of the current mesh
     float wireColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     int32_t numVertices = 0, numFaces = 0, numTexVertices = 0, numTexFaces = 0;
-    std::unique_ptr<MeshVertex[]> vertices;
-    std::unique_ptr<MeshFace[]> faces;
-    std::unique_ptr<TexVertex[]> texVertices;
-    std::unique_ptr<TexFace[]> texFaces;
-    int32_t lastFace = -1;           // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
+    PageArray<MeshVertex> vertices;
+    PageArray<MeshFace> faces;
+    PageArray<TexVertex> texVertices;
+    PageArray<TexFace> texFaces;
+    int32_t lastFace = -1;            // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
+    int32_t listSplitBytes = 1 << 20; // face lists this long are read by two threads
+    int64_t splitLists = 0;
+    int32_t parallelFaces = 4096;
     NodeTransform meshInitTransform; // kept across objects
     int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load
 

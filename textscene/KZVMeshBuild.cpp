@@ -172,6 +172,7 @@ void KZVLoader::BuildMesh() {
 
     const int32_t subMaterials = material && material->numSubMaterials > 0 ? material->numSubMaterials : 0;
     MeshBuilder builder(*this);
+    builder.parallelFaces = parallelFaces;
     MeshBuilder::Input input;
     input.vertices = vertices.get();
     input.vertexCount = numVertices;

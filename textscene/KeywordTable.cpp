@@ -1,7 +1,9 @@
 #include "textscene/KeywordTable.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -149,14 +151,31 @@ constexpr char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// FNV-1a over the upper-cased bytes; the same function fills the table and looks words up.
-constexpr uint32_t HashUpper(const char* text, int32_t length) {
-    uint32_t hash = 2166136261u;
-    for (int32_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(Upper(text[i]));
-        hash *= 16777619u;
+// Eight bytes of text from i on (little-endian, zero past n), with the case bit of every byte
+// cleared: a keyword and any spelling of it in other letter case give the same value. The
+// table is built at compile time by the same function, so the byte order only has to agree
+// with itself.
+constexpr uint64_t FoldedBytes(const char* text, int32_t i, int32_t n) {
+    uint64_t value = 0;
+    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little && n - i >= 8) {
+        std::memcpy(&value, text + i, 8);
+    } else {
+        for (int32_t k = 0; k < 8 && i + k < n; ++k)
+            value |= static_cast<uint64_t>(static_cast<unsigned char>(text[i + k])) << (8 * k);
     }
-    return hash;
+    return value & 0xDFDFDFDFDFDFDFDFull;
+}
+
+// A hash of the length and the (case-folded) first and last eight bytes: two loads instead
+// of a pass over every byte. Keywords that share both ends only meet in a probe chain.
+constexpr uint32_t HashFolded(const char* text, int32_t length) {
+    const uint64_t head = FoldedBytes(text, 0, length);
+    const uint64_t tail = length > 8 ? FoldedBytes(text, length - 8, length) : 0;
+    uint64_t h =
+        (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ static_cast<uint64_t>(length);
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return static_cast<uint32_t>(h >> 32);
 }
 
 constexpr int32_t Length(const char* text) {
@@ -173,7 +192,7 @@ constexpr SlotTable BuildTable() {
     SlotTable table{};
     for (auto& slot : table) slot = -1;
     for (int32_t i = 0; i < KeywordCount; ++i) {
-        uint32_t slot = HashUpper(Keywords[i].text, Length(Keywords[i].text)) & (TableSize - 1);
+        uint32_t slot = HashFolded(Keywords[i].text, Length(Keywords[i].text)) & (TableSize - 1);
         while (table[slot] >= 0) slot = (slot + 1) & (TableSize - 1);
         table[slot] = static_cast<int16_t>(i);
     }
@@ -190,8 +209,18 @@ constexpr std::array<int32_t, KeywordCount> BuildLengths() {
 
 constexpr std::array<int32_t, KeywordCount> Lengths = BuildLengths();
 
-// Case-insensitive comparison of a word with an upper-case keyword of the same length.
+// Exact comparison; fixed eight-byte steps (the last overlapping) compile to plain loads.
+bool SameBytes(const char* a, const char* b, int32_t length) {
+    if (length < 8) return std::memcmp(a, b, static_cast<std::size_t>(length)) == 0;
+    for (int32_t i = 0; i < length - 8; i += 8)
+        if (std::memcmp(a + i, b + i, 8) != 0) return false;
+    return std::memcmp(a + length - 8, b + length - 8, 8) == 0;
+}
+
+// Case-insensitive comparison of a word with an upper-case keyword of the same length; files
+// write keywords in upper case, so the exact comparison nearly always decides.
 bool EqualsUpper(const char* word, const char* keyword, int32_t length) {
+    if (SameBytes(word, keyword, length)) return true;
     for (int32_t i = 0; i < length; ++i)
         if (Upper(word[i]) != keyword[i]) return false;
     return true;
@@ -205,7 +234,7 @@ int32_t LookupKeyword(const char* word) {
 
 int32_t LookupKeyword(const char* word, int32_t length) {
     if (length <= 0 || length > 127) return 0;
-    uint32_t slot = HashUpper(word, length) & (TableSize - 1);
+    uint32_t slot = HashFolded(word, length) & (TableSize - 1);
     for (;;) {
         const int32_t index = Slots[slot];
         if (index < 0) return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "textscene/TextDataFileReader.h"
 
@@ -27,10 +28,24 @@ bool ShareGroup(const BuildVertex& a, const BuildVertex& b) {
     return false;
 }
 
+// The D3DX vector helpers written out where the compiler can inline them: the same operations
+// in the same order, so every result stays bit for bit that of the library functions.
+float Length3(const D3DXVECTOR3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
+
+float Dot3(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+D3DXVECTOR3 Cross3(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return D3DXVECTOR3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+}
+
 D3DXVECTOR3 UnitDirection(const D3DXVECTOR3& from, const D3DXVECTOR3& to) {
-    D3DXVECTOR3 d = to - from;
-    D3DXVec3Normalize(&d, &d);
-    return d;
+    const D3DXVECTOR3 d = to - from;
+    const float length = Length3(d);
+    return length > 0.0f ? d / length : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 }
 
 } // namespace
@@ -86,7 +101,14 @@ void MeshBuilder::Build(const Input& input) {
     vertices.reserve(static_cast<std::size_t>(std::min<int64_t>(corners, MaxOutputVertices + 1)));
     if (input.subMaterialCount > 0) remap.assign(static_cast<std::size_t>(input.subMaterialCount), -1);
 
-    for (int32_t f = 0; f < input.faceCount; ++f) BuildFace(input, f);
+    blockGeometry.resize(static_cast<std::size_t>(std::min(input.faceCount, GeometryBlock)));
+    for (int32_t first = 0; first < input.faceCount; first += GeometryBlock) {
+        const int32_t count = std::min(GeometryBlock, input.faceCount - first);
+        ComputeBlockGeometry(input, first, count);
+        for (int32_t f = first; f < first + count; ++f)
+            BuildFace(input, f, blockGeometry[static_cast<std::size_t>(f - first)]);
+    }
+    std::vector<FaceGeometry>().swap(blockGeometry);
 
     if (duplicated > 0) reporter.Warning("%i vertices duplicated in mesh '%s'", duplicated, input.objectName);
     JoinSmoothingGroups(input);
@@ -95,33 +117,58 @@ void MeshBuilder::Build(const Input& input) {
     current = nullptr;
 }
 
-void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex) {
-    MeshFace& face = input.faces[faceIndex];
-    const int32_t n = input.subMaterialCount;
-    const int32_t id = ReduceMaterialId(face.materialId, n);
-
+MeshBuilder::FaceGeometry MeshBuilder::ComputeFaceGeometry(const Input& input, int32_t faceIndex) {
+    const MeshFace& face = input.faces[faceIndex];
+    FaceGeometry geometry;
     const D3DXVECTOR3 p[3] = {input.vertices[face.corner[0]].position,
                               input.vertices[face.corner[1]].position,
                               input.vertices[face.corner[2]].position};
-    D3DXVECTOR3 e1 = p[1] - p[0], e2 = p[2] - p[0], normal;
-    D3DXVec3Cross(&normal, &e1, &e2);
-    const float length = D3DXVec3Length(&normal);
-    if (length == 0.0f) {
+    D3DXVECTOR3 normal = Cross3(p[1] - p[0], p[2] - p[0]);
+    const float length = Length3(normal);
+    geometry.valid = length != 0.0f;
+    if (!geometry.valid) return geometry;
+    normal /= length;
+    for (int32_t k = 0; k < 3; ++k) {
+        const D3DXVECTOR3 a = UnitDirection(p[k], p[(k + 1) % 3]);
+        const D3DXVECTOR3 b = UnitDirection(p[k], p[(k + 2) % 3]);
+        // Rounding can push the cosine just past 1; acos would then give NaN.
+        const float cosine = std::clamp(Dot3(a, b), -1.0f, 1.0f);
+        geometry.weighted[k] = normal * std::acos(cosine);
+    }
+    return geometry;
+}
+
+void MeshBuilder::ComputeBlockGeometry(const Input& input, int32_t first, int32_t count) {
+    // Each face's geometry depends on nothing but its own corners: two threads share a large
+    // block, and every result is what one thread computes.
+    const auto compute = [this, &input, first](int32_t from, int32_t to) {
+        for (int32_t f = from; f < to; ++f)
+            blockGeometry[static_cast<std::size_t>(f - first)] = ComputeFaceGeometry(input, f);
+    };
+    if (count < parallelFaces) {
+        compute(first, first + count);
+        return;
+    }
+    const int32_t middle = first + count / 2;
+    std::jthread other(compute, middle, first + count);
+    compute(first, middle);
+}
+
+void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex, const FaceGeometry& geometry) {
+    MeshFace& face = input.faces[faceIndex];
+    const int32_t n = input.subMaterialCount;
+    const int32_t id = ReduceMaterialId(face.materialId, n);
+    if (!geometry.valid) {
         reporter.Warning("Invalid face %i in mesh '%s'", faceIndex, input.objectName);
         face.attributeId = -1;
         ++invalidFaces;
         return;
     }
-    normal /= length;
 
     for (int32_t k = 0; k < 3; ++k) {
-        const D3DXVECTOR3 a = UnitDirection(p[k], p[(k + 1) % 3]);
-        const D3DXVECTOR3 b = UnitDirection(p[k], p[(k + 2) % 3]);
-        // Rounding can push the cosine just past 1; acos would then give NaN.
-        const float cosine = std::clamp(D3DXVec3Dot(&a, &b), -1.0f, 1.0f);
-        const D3DXVECTOR3 weighted = normal * std::acos(cosine);
         const int32_t t = input.texFaces ? input.texFaces[faceIndex].corner[k] : -1;
-        const int32_t out = AddCorner(face.corner[k], face, weighted, static_cast<uint16_t>(id), t);
+        const int32_t out =
+            AddCorner(face.corner[k], face, geometry.weighted[k], static_cast<uint16_t>(id), t);
         if (t >= 0) {
             BuildVertex& vertex = vertices[static_cast<std::size_t>(out)];
             vertex.u = input.texVertices[t].u;

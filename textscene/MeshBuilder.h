@@ -49,13 +49,26 @@ public:
     int32_t invalidFaces = 0;          // degenerate faces dropped
     int32_t duplicated = 0;            // output vertices beyond the first of their input vertex
 
+    // Blocks of at least this many faces have their face geometry computed by two threads.
+    int32_t parallelFaces = 4096;
+
 private:
+    // A face's unit normal weighted by each corner's angle; not valid for a face of no area.
+    struct FaceGeometry {
+        D3DXVECTOR3 weighted[3];
+        bool valid = false;
+    };
+    static constexpr int32_t GeometryBlock = 16384; // faces whose geometry is computed at once
+
     void CheckIndices(const Input& input) const;
-    void BuildFace(const Input& input, int32_t faceIndex);
+    static FaceGeometry ComputeFaceGeometry(const Input& input, int32_t faceIndex);
+    void ComputeBlockGeometry(const Input& input, int32_t first, int32_t count);
+    void BuildFace(const Input& input, int32_t faceIndex, const FaceGeometry& geometry);
     void JoinSmoothingGroups(const Input& input);
 
     TextDataFileReader& reporter;
     const Input* current = nullptr;
+    std::vector<FaceGeometry> blockGeometry;
 };
 
 // The material id reduced into 0 .. n-1 (a negative id counts from the end: -1 gives n - 1);

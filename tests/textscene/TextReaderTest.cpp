@@ -319,3 +319,65 @@ TEST_F(TextReaderTest, NumbersIgnoreTheProcessLocale) {
     std::setlocale(LC_ALL, "C");
     unsetenv("LOCPATH");
 }
+
+TEST_F(TextReaderTest, DecimalsReadAsStrtodReadsTheirWord) {
+    std::vector<std::string> tokens = {"0",
+                                       "-0",
+                                       "-0.0000",
+                                       "1.",
+                                       ".5",
+                                       "-.25",
+                                       "0.1",
+                                       "17",
+                                       "-3.0000",
+                                       "123456789012345678",
+                                       "9007199254740993",
+                                       "9007199254740992.5",
+                                       "0.30000000000000004",
+                                       "0.0000000000000000000001",
+                                       "1e5",
+                                       "1.5e-3",
+                                       "+2.5",
+                                       "1.2.3",
+                                       "--1",
+                                       "-",
+                                       ".",
+                                       "0x1A",
+                                       "inf",
+                                       "nan",
+                                       "00000000000000000000000001.5",
+                                       "340282356779733661637539395458142568448",
+                                       "3.4028235677973366e38",
+                                       "1.4e-45",
+                                       "99999999999999999999"};
+    std::mt19937 random(12);
+    for (int i = 0; i < 3000; ++i) {
+        std::string token = random() % 4 == 0 ? "-" : "";
+        for (uint32_t n = random() % 12; n > 0; --n) token += static_cast<char>('0' + random() % 10);
+        if (random() % 3 || token.empty() || token == "-") token += ".";
+        for (uint32_t n = random() % 14 + 1; n > 0; --n) token += static_cast<char>('0' + random() % 10);
+        tokens.push_back(token);
+    }
+    const char* const ends[] = {" 5", ",", "}", "\"", "\t", ""};
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const std::string& token = tokens[i];
+        SCOPED_TRACE(token);
+        Reader r(" " + token + ends[i % 6]);
+        float value = -1.0f;
+        const float expected = NarrowToFloat(TextToDoubleReference(token.c_str()));
+        ASSERT_EQ(r.ScanFloat(value), 0);
+        EXPECT_EQ(std::memcmp(&value, &expected, sizeof value), 0) << value << " != " << expected;
+        EXPECT_EQ(r.GetPosition(), static_cast<int32_t>(token.size()) + 1);
+    }
+}
+
+TEST_F(TextReaderTest, RepeatedKeywordsKeepTheirIdsInAnyCaseAndAfterNewData) {
+    Reader r("*MESH_FACE *mesh_face *MESH_FACX *MESH_FACE *Mesh_Face *MESH_FACX *SCENE *scene *SCENX *SCENE");
+    for (const int32_t id : std::vector<int32_t>{KW_MESH_FACE, KW_MESH_FACE, 0, KW_MESH_FACE, KW_MESH_FACE, 0,
+                                                 KW_SCENE, KW_SCENE, 0, KW_SCENE})
+        EXPECT_EQ(r.NextKeyword(), id);
+    const std::string other = "*MESH_FACX *SCENX";
+    r.SetDataView(reinterpret_cast<const unsigned char*>(other.data()), static_cast<int32_t>(other.size()));
+    EXPECT_EQ(r.NextKeyword(), 0);
+    EXPECT_EQ(r.NextKeyword(), 0);
+}
