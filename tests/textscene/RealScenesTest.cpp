@@ -86,7 +86,7 @@ TEST_F(RealScenesTest, FaceListsReadByTwoThreadsGiveTheSameScenes) {
             EXPECT_GT(loader->GetSplitListCount(), splitBefore);
         }
         if (entry.path().parent_path().filename() != "invalid") {
-            EXPECT_GT(one.size(), 1000u);
+            EXPECT_GT(one.size(), 500u); // geometry bytes, not just names and log lines
         }
         const auto differ = std::mismatch(one.begin(), one.end(), two.begin(), two.end()).first - one.begin();
         EXPECT_TRUE(one == two) << "the scene read by two threads differs from byte " << differ
