@@ -1,7 +1,9 @@
 # Starts a private X server (Xvfb) for the test and points DISPLAY at it; stopped on exit.
-# Sourced after common.bash.
+# Sourced after common.bash. Tests that run at the same time take display numbers from their own
+# range (xvfb_first, default 141) so that they never start a server on the same number.
 command -v Xvfb >/dev/null || { echo "FAIL: Xvfb is not installed (scripts/bootstrap installs xvfb)"; exit 1; }
-for n in $(seq 141 190); do
+xvfb_first=${xvfb_first:-141}
+for n in $(seq "$xvfb_first" $((xvfb_first + 49))); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
 done
 Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
