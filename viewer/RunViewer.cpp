@@ -116,7 +116,7 @@ void ViewerLoop::Load() {
     StartSound();
     pass.Prepare(scene);
 
-    view.lastFrameTime = view.frameRateStart = Now();
+    view.lastFrameTime = view.frameRateStart = lastLoadTime = Now();
     view.paused = settings.startPaused;
     view.animationTime = settings.startTime;
     words.reloadRequest = 0;
@@ -163,9 +163,17 @@ bool ViewerLoop::Frame() {
     PresentFrame();
     ::ApplyPauseKey(*this);
     PumpMessages();
+    RequestTimedReload(now);
     if (words.quit) return false;
     WaitWhileInactive();
     return !EscapeRequested(*this);
+}
+
+// With /reload, the same request as "Open..." once the period has passed since the last load;
+// the loop acts on it before the next frame.
+void ViewerLoop::RequestTimedReload(double now) {
+    const double period = settings.reloadSeconds;
+    if (period > 0.0 && now - lastLoadTime >= period) words.reloadRequest = 1;
 }
 
 // With a maximum frame rate, the frame waits until its share of a second has passed.

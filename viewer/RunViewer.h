@@ -89,11 +89,13 @@ private:
     void PumpMessages();
     void WaitWhileInactive();
     void StartSound();
+    void RequestTimedReload(double now);
 
     std::unique_ptr<SceneGraphics> sceneGraphics;
     KZVLoader loader;
     DXC_ScenePass pass;
     ViewerWindowEvents windowEvents;
+    double lastLoadTime = 0.0; // clock reading at the end of the last load
 };
 
 // Runs the viewer on the settings' scene file until it ends; errors end it by exception.

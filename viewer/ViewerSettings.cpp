@@ -49,6 +49,9 @@ void ReadViewerSettings(const char* cmd, ViewerSettings& s) {
     s.maximumFrameRate = 0.0f;
     GetFloatOption(cmd, "/maxfps", &s.maximumFrameRate);
     if (!(s.maximumFrameRate > 0.0f)) s.maximumFrameRate = 0.0f; // 0 and below: no limit
+    s.reloadSeconds = 0.0f;
+    GetFloatOption(cmd, "/reload", &s.reloadSeconds);
+    if (!(s.reloadSeconds > 0.0f)) s.reloadSeconds = 0.0f; // 0 and below: never
 }
 
 void PrintViewerSettings(FILE* out, const ViewerSettings& s) {
@@ -82,4 +85,5 @@ void PrintViewerSettings(FILE* out, const ViewerSettings& s) {
     std::fprintf(out, "no_menu=%d\n", s.noMenu);
     std::fprintf(out, "maximum_frame_rate=%g\n", s.maximumFrameRate);
     std::fprintf(out, "headless=%d\n", s.headless);
+    std::fprintf(out, "reload_seconds=%g\n", s.reloadSeconds);
 }

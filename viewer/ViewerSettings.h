@@ -38,6 +38,9 @@ struct ViewerSettings {
     float maximumFrameRate = 0.0f;
     char defaultTexturePath[1024] = {};
     int headless = 0; // /headless, or no display: no window, frames drawn off-screen
+    // /reload: the scene is loaded again every so many seconds of wall time (0: never). A test
+    // hook for long runs: it raises the same reload request as "Open...".
+    float reloadSeconds = 0.0f;
     char windowTitle[101] = "ViewKZV";
     char className[101] = "DXC_DEFAULT";
 };

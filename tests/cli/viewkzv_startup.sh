@@ -83,6 +83,9 @@ check "maxfps" "maximum_frame_rate=24.5" "$(grep '^maximum_frame_rate=' out.txt)
 "$exe" /settings /maxfps:-3 >out.txt
 check "maxfps negative" "maximum_frame_rate=0" "$(grep '^maximum_frame_rate=' out.txt)"
 
+"$exe" /settings /reload:-3 >out.txt
+check "reload negative" "reload_seconds=0" "$(grep '^reload_seconds=' out.txt)"
+
 # A scene whose sound file is missing ends with the sound's message (exit 0, the error box).
 sed 's/^\(\s*\*SCENE_FRAMESPEED.*\)$/\1\n\t*SCENE_SOUNDFILE "gone.wav"/' "a scene.kzv" > sound.kzv
 grep -q 'SCENE_SOUNDFILE "gone.wav"' sound.kzv || { echo "FAIL: test scene without sound line"; fail=1; }
@@ -93,7 +96,7 @@ grep -q "^DXC Error (DirectX8): DXC_Media: Can not load file: .*gone.wav$" err.t
 # /settings: every option of the table, absolute paths and '-' options included; exit 1.
 abs="$work/a scene.kzv"
 "$exe" -resx:800 "$abs" /LOOP --full /stop /FPS /close /nospec /nr /nokey /nm /nl /esc /mx /wbuf /hv \
-  /hwskin /ref /bpp=32 /rr:60 /scr:1 /cam:-1 /vs:2 /zn:0.25 /zf:1000 /spd=0.5 /t:2.5 --settings >out.txt
+  /hwskin /ref /bpp=32 /rr:60 /scr:1 /cam:-1 /vs:2 /zn:0.25 /zf:1000 /spd=0.5 /t:2.5 /reload:2.5 --settings >out.txt
 check "settings exit" 1 $?
 expected="scene_file=$abs
 loop=1
@@ -124,7 +127,8 @@ no_keys=1
 escape_only=1
 no_menu=1
 maximum_frame_rate=0
-headless=0"
+headless=0
+reload_seconds=2.5"
 check "settings all" "$expected" "$(cat out.txt)"
 
 # Defaults, the first-word rule, and a detached value: "--resx 800" leaves the width alone

@@ -170,6 +170,27 @@ TEST_F(ViewerLoopTest, ReloadResetsViewAndSelectionsButKeepsSpeedShadingAndSwitc
     EXPECT_EQ(sound.log.front(), "Open " + Sample("tone.wav"));
 }
 
+TEST_F(ViewerLoopTest, ReloadOptionRequestsALoadOncePerPeriodCountedFromTheLastLoad) {
+    Start(Sample("showcase.kzv"), "/loop /reload:2");
+    ASSERT_TRUE(Step(1.5));
+    EXPECT_EQ(loop->words.reloadRequest, 0);
+    ASSERT_TRUE(Step(0.6));
+    EXPECT_EQ(loop->words.reloadRequest, 1);
+    loop->Load(); // what the run loop does with the request
+    EXPECT_EQ(loop->words.reloadRequest, 0);
+    EXPECT_EQ(View().animationTime, 0.0);
+    ASSERT_TRUE(Step(1.5)); // the period starts again at the load, not at the last request
+    EXPECT_EQ(loop->words.reloadRequest, 0);
+}
+
+TEST_F(ViewerLoopTest, WithoutTheReloadOptionNoLoadIsEverRequested) {
+    for (const char* options : {"/loop", "/loop /reload:0", "/loop /reload:-1"}) {
+        Start(Sample("showcase.kzv"), options);
+        ASSERT_TRUE(Step(1000.0));
+        EXPECT_EQ(loop->words.reloadRequest, 0) << options;
+    }
+}
+
 TEST_F(ViewerLoopTest, MinimisedWindowDrawsNothingAndTheLostTimeIsNotCounted) {
     Start(RealScene("RotatingCube.kzv"));
     ASSERT_TRUE(Step(0.1));
