@@ -1,6 +1,8 @@
 #include "foundation/Log.h"
 
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/Clock.h"
@@ -18,6 +20,8 @@ struct LogState {
     std::string directory;
     LogObserver observer;
     std::function<uint64_t()> freeMemory = GetFreePhysicalMemory;
+    // How often each text written to the file has come; at most one text per entry written.
+    std::unordered_map<std::string, uint64_t> seen;
 };
 
 LogState& State() {
@@ -29,6 +33,17 @@ LogState& State() {
 int FreeMegabytes() {
     const uint64_t bytes = State().freeMemory();
     return static_cast<int>((bytes + 524288u) / 1048576u);
+}
+
+// A text seen before is written again only on its 2nd, 4th, 8th... time, with the count: a
+// viewer that reloads or retries for hours keeps a short log and its entry budget for news.
+// Only texts that reached the file are kept, so the table never outgrows the entry limit.
+bool FoldsAway(LogState& log, const std::string& text, uint64_t& count) {
+    const auto found = log.seen.find(text);
+    count = found == log.seen.end() ? 1 : found->second + 1;
+    if (count == 1 || (count & (count - 1)) == 0) return false;
+    found->second = count;
+    return true;
 }
 
 } // namespace
@@ -45,14 +60,22 @@ void LogMessageV(const char* format, va_list args) {
     char text[1024];
     std::vsnprintf(text, sizeof text, format ? format : "", args);
     if (log.observer) log.observer(text);
+    uint64_t count = 0;
+    const std::string key = text;
+    if (FoldsAway(log, key, count)) return;
 
     // The first entry of the run creates the file afresh; later ones append.
     const std::string path = JoinPath(log.directory, "logfile.txt");
     FILE* file = OpenFile(path.c_str(), log.entries == 0 ? "w" : "a");
     if (!file) return;
     ++log.entries;
-    std::fprintf(file, "%s (Time:%.2f, free sysmem:%i)\n", text, GetPerformanceTime() - log.startTime,
-                 freeMb);
+    log.seen[key] = count;
+    const double seconds = GetPerformanceTime() - log.startTime;
+    if (count > 1)
+        std::fprintf(file, "%s [seen %llu times] (Time:%.2f, free sysmem:%i)\n", text,
+                     static_cast<unsigned long long>(count), seconds, freeMb);
+    else
+        std::fprintf(file, "%s (Time:%.2f, free sysmem:%i)\n", text, seconds, freeMb);
     if (log.entries == MaxLogEntries) std::fputs("Maximum number of log entries reached!\n", file);
     std::fclose(file);
 }
@@ -85,6 +108,7 @@ void ResetLogState() {
     log.entries = 0;
     log.startTime = 0.0;
     log.directory.clear();
+    log.seen.clear();
     log.freeMemory = GetFreePhysicalMemory;
 }
 

@@ -9,7 +9,8 @@
 // The log file "logfile.txt": one line per entry, each followed by the time since the first
 // entry and the free memory. The file lives in the working directory of the first entry,
 // is created afresh by it and opened and closed for every entry, so it is complete at any
-// moment. At most 4024 entries are written per run.
+// moment. At most 4024 entries are written per run. A text already in the file is written
+// again only on its 2nd, 4th, 8th... time, marked "[seen N times]", so repeats fold.
 
 constexpr int32_t MaxLogEntries = 4024;
 
@@ -18,7 +19,7 @@ void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogMessageV(const char* format, va_list args);
 
 // Receives the text of every entry accepted under the entry limit (without the time and
-// memory suffix), also when the file cannot be written. An empty function removes it.
+// memory suffix), also when the file cannot be written or the entry folds away. An empty function removes it.
 using LogObserver = std::function<void(const char* text)>;
 void SetLogObserver(LogObserver observer);
 

@@ -79,6 +79,46 @@ TEST_F(LogTest, StopsAfterTheEntryLimitWithOneNotice) {
     EXPECT_EQ(GetLogEntryCount(), MaxLogEntries);
 }
 
+TEST_F(LogTest, RepeatedTextsFoldToTheirPowerOfTwoCountsAndKeepTheEntryBudget) {
+    // A reload cycle of three lines, a hundred times over.
+    for (int i = 0; i < 100; ++i) {
+        LogMessage("Warning:KZVLoader: 12 vertices duplicated in mesh 'Hand'");
+        LogMessage("DXC_Media: Try to Run()");
+        if (i == 40) LogMessage("news");
+    }
+    std::vector<std::string> texts;
+    for (const std::string& line : FileLines()) texts.push_back(line.substr(0, line.find(" (Time:")));
+    std::vector<std::string> expected{"Warning:KZVLoader: 12 vertices duplicated in mesh 'Hand'",
+                                      "DXC_Media: Try to Run()"};
+    for (int n : {2, 4, 8, 16, 32, 64}) {
+        if (n == 64) expected.push_back("news");
+        expected.push_back("Warning:KZVLoader: 12 vertices duplicated in mesh 'Hand' [seen " +
+                           std::to_string(n) + " times]");
+        expected.push_back("DXC_Media: Try to Run() [seen " + std::to_string(n) + " times]");
+    }
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(GetLogEntryCount(), 15);
+    EXPECT_EQ(entries.size(), 201u); // the observer sees every one
+}
+
+TEST_F(LogTest, TextLostToAnUnwritableFileIsNotCountedAsSeenAndANewRunForgets) {
+    const auto texts = [this] {
+        std::vector<std::string> out;
+        for (const std::string& line : FileLines()) out.push_back(line.substr(0, line.find(" (Time:")));
+        return out;
+    };
+    SetLogDirectory((dir / "missing").string());
+    LogMessage("same");
+    SetLogDirectory(dir.string());
+    LogMessage("same");
+    LogMessage("same");
+    EXPECT_EQ(texts(), (std::vector<std::string>{"same", "same [seen 2 times]"}));
+    ResetLogState();
+    SetLogDirectory(dir.string());
+    LogMessage("same");
+    EXPECT_EQ(texts(), std::vector<std::string>{"same"});
+}
+
 TEST_F(LogTest, UnwritableFolderSkipsEntriesWithoutCountingThem) {
     SetLogDirectory((dir / "missing" / "deeper").string());
     LogMessage("lost");
