@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ToolSupport.h"
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
@@ -55,14 +56,8 @@ bool ConvertOne(const std::string& input, const std::string& output, std::string
         auto scene = std::make_unique<DXC_3dScene>();
         LoadScene(input.c_str(), scene.get(), -1, loader);
         SaveBinary(scene.get(), output.c_str(), loader);
-    } catch (const DXC_Error& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const ErrorMsg& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const std::bad_alloc&) {
-        error = "out of memory";
-    } catch (const std::exception& e) {
-        error = e.what();
+    } catch (...) {
+        error = DescribeCurrentException();
     }
     if (!error.empty()) {
         line = input + ": error: " + error;

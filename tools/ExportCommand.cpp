@@ -8,6 +8,7 @@
 #include <new>
 
 #include "GltfExport.h"
+#include "ToolSupport.h"
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/Registry.h"
@@ -103,14 +104,8 @@ int Export(GltfExportOptions options) {
             return 1;
         }
         return 0;
-    } catch (const DXC_Error& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const ErrorMsg& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const std::bad_alloc&) {
-        error = "out of memory";
-    } catch (const std::exception& e) {
-        error = e.what();
+    } catch (...) {
+        error = DescribeCurrentException();
     }
     std::fprintf(stderr, "kzvtool: cannot export %s: %s\n", options.sceneFile.c_str(), error.c_str());
     return 1;

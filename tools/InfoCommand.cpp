@@ -105,14 +105,8 @@ ReportJson SceneSession::Inspect(const std::string& path, const InfoOptions& opt
         SetLogObserver(nullptr);
         report = ReportScene(*scene, facts, time);
         report["log"] = log;
-    } catch (const DXC_Error& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const ErrorMsg& e) {
-        error = std::string(e.name) + ": " + e.message;
-    } catch (const std::bad_alloc&) {
-        error = "kzvtool: out of memory";
-    } catch (const std::exception& e) {
-        error = std::string("kzvtool: ") + e.what();
+    } catch (...) {
+        error = DescribeCurrentException("kzvtool: ");
     }
     SetLogObserver(nullptr);
     if (!error.empty()) report = ReportFailure(path, error, log);

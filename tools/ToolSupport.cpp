@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <exception>
+#include <new>
 
+#include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/Registry.h"
 
@@ -34,4 +37,20 @@ std::string DefaultTexturePath(bool given, const std::string& folder) {
     if (key.Open("Software\\Halvorn\\KZVView") && key.QueryValue("DefaultTexturePath", value, 256) == 0)
         return value;
     return {};
+}
+
+std::string DescribeCurrentException(const char* otherPrefix) {
+    try {
+        throw;
+    } catch (const DXC_Error& e) {
+        return std::string(e.name) + ": " + e.message;
+    } catch (const ErrorMsg& e) {
+        return std::string(e.name) + ": " + e.message;
+    } catch (const std::bad_alloc&) {
+        return std::string(otherPrefix) + "out of memory";
+    } catch (const std::exception& e) {
+        return std::string(otherPrefix) + e.what();
+    } catch (...) {
+        return std::string(otherPrefix) + "unknown failure";
+    }
 }

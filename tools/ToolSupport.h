@@ -6,6 +6,11 @@
 
 // What the kzvtool commands share: number parsing, the private log folder and the texture folder.
 
+// The text of the exception being handled (call it inside a catch block): an engine error as
+// "name: message", anything else as otherPrefix followed by its description ("out of memory"
+// for a failed allocation).
+std::string DescribeCurrentException(const char* otherPrefix = "");
+
 // A decimal number in the "C" locale, finite, nothing after it.
 bool ParseSeconds(const std::string& text, float& out);
 
