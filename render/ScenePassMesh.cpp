@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/d3d8/ErrorText.h"
 #include "platform/d3dx/D3DXMesh.h"
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
@@ -211,11 +210,9 @@ int32_t DXC_ScenePass::DrawMeshSubset(DXC_Mesh* mesh, int32_t subset) {
 
 int32_t DXC_ScenePass::DrawSubset(DXC_Mesh& mesh, DXC_MeshData& data, int32_t subset, int32_t channel) {
     if (!gfx.GetActiveVertexShader() && channel < 0) {
-        const HRESULT hr = data.GetMesh()->DrawSubset(static_cast<DWORD>(subset));
-        if (FAILED(hr)) Error(" DrawSubset failed: %s", ErrorText(hr));
-        // The mesh set its own vertex format on the device: the graphics object's cache is
-        // made to agree, so that the next list drawn with another format sends it.
-        gfx.SetVertexFormat(data.GetMesh()->GetFVF());
+        // Through the graphics object, whose caches then follow the format, stream and indices
+        // the mesh set on the device.
+        gfx.DrawSubset(data.GetMesh(), static_cast<DWORD>(subset));
         return 1;
     }
     const std::vector<D3DXATTRIBUTERANGE>& table = data.GetAttributeTable();
