@@ -87,9 +87,16 @@ bool FaceListReader::PlanHandover(Handover& handover) const {
     return true;
 }
 
+int32_t FaceListReader::NextRecord(int32_t previous) {
+    // Writers follow each face with its smoothing groups and then its material id.
+    if (previous == KW_MESH_FACE) return reader.NextKeywordExpecting(KW_MESH_SMOOTHING, "MESH_SMOOTHING");
+    if (previous == KW_MESH_SMOOTHING) return reader.NextKeywordExpecting(KW_MESH_MTLID, "MESH_MTLID");
+    return reader.NextKeywordExpecting(KW_MESH_FACE, "MESH_FACE");
+}
+
 int32_t FaceListReader::ReadRecords(Handover* handover) {
-    for (;;) {
-        const int32_t id = reader.NextKeyword();
+    for (int32_t id = KW_MESH_MTLID;;) {
+        id = NextRecord(id);
         if (id == KW_END_OF_BLOCK || id == KW_END_OF_DATA) {
             // Ended without meeting the second reader's start (a record read past the block).
             if (handover) handover->Discard(faces, count);

@@ -36,6 +36,8 @@ private:
     // Reads records until the closing brace; with a handover, takes the second reader's faces
     // where they begin.
     int32_t ReadRecords(Handover* handover);
+    // The next keyword of the list, expected to follow the previous one in the usual order.
+    int32_t NextRecord(int32_t previous);
     void ReadFace(Handover*& handover);
     void ReadSmoothing();
     void ReadMaterialId();

@@ -42,11 +42,11 @@ void KZVLoader::ReadListCount(PageArray<Record>& list, int32_t& size, int32_t mi
     size = count;
 }
 
-template <class ReadRecord>
-int32_t KZVLoader::ReadNumberedList(int32_t keyword, int32_t size, const char* orderError,
-                                    const char* sizeError, ReadRecord readRecord) {
+template <std::size_t N, class ReadRecord>
+int32_t KZVLoader::ReadNumberedList(int32_t keyword, const char (&keywordText)[N], int32_t size,
+                                    const char* orderError, const char* sizeError, ReadRecord readRecord) {
     for (int32_t next = 0;;) {
-        const int32_t id = NextKeyword();
+        const int32_t id = NextKeywordExpecting(keyword, keywordText);
         if (id == KW_END_OF_BLOCK) return 0;
         if (id == KW_END_OF_DATA) return 1;
         if (id != keyword) continue;
@@ -232,7 +232,8 @@ int32_t KZVLoader::ReadMesh() {
 }
 
 int32_t KZVLoader::ReadVertexList() {
-    return ReadNumberedList(KW_MESH_VERTEX, numVertices, "Wrong vertex list order!", "Too many vertices",
+    return ReadNumberedList(KW_MESH_VERTEX, "MESH_VERTEX", numVertices, "Wrong vertex list order!",
+                            "Too many vertices",
                             [this](int32_t index) { ScanVector(vertices[index].position); });
 }
 
@@ -246,8 +247,8 @@ int32_t KZVLoader::ReadFaceList() {
 }
 
 int32_t KZVLoader::ReadTexVertexList() {
-    return ReadNumberedList(KW_MESH_TVERT, numTexVertices, "Wrong vertex list order!", "Too many t-vertices",
-                            [this](int32_t index) {
+    return ReadNumberedList(KW_MESH_TVERT, "MESH_TVERT", numTexVertices, "Wrong vertex list order!",
+                            "Too many t-vertices", [this](int32_t index) {
                                 float uvw[3] = {0, 0, 0};
                                 ScanVector(uvw);
                                 texVertices[index] = {uvw[0], 1.0f - uvw[1], uvw[2]};
@@ -255,8 +256,8 @@ int32_t KZVLoader::ReadTexVertexList() {
 }
 
 int32_t KZVLoader::ReadTexFaceList() {
-    return ReadNumberedList(KW_MESH_TFACE, numTexFaces, "Wrong face list order!", "Too many t-faces",
-                            [this](int32_t index) {
+    return ReadNumberedList(KW_MESH_TFACE, "MESH_TFACE", numTexFaces, "Wrong face list order!",
+                            "Too many t-faces", [this](int32_t index) {
                                 for (int32_t k = 0; k < 3; ++k) {
                                     int32_t corner = 0;
                                     ScanInt(corner);

@@ -147,6 +147,17 @@ void KZVLoader::OpenSceneFile() {
         std::fclose(file);
         Error("Can not read file %s: not a readable file of at most 2 GB", GetPath());
     }
+    // A large file is used where the system keeps it, without a copy; a small one, or one the
+    // system does not map, is read into memory of its own.
+    if (size >= MapFileBytes) {
+        MappedFile mapped = MappedFile::Map(file, static_cast<std::size_t>(size));
+        if (mapped.Data()) {
+            std::fclose(file);
+            SetData(std::move(mapped), static_cast<int32_t>(size));
+            scene->fileSize = static_cast<int32_t>(size);
+            return;
+        }
+    }
     PageBuffer buffer;
     try {
         buffer = PageBuffer(static_cast<std::size_t>(size) + 1);

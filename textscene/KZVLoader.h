@@ -64,6 +64,8 @@ public:
     // Scene timing of a file that sets none (or an unusable one).
     static constexpr float DefaultFrameSpeed = 30.0f;
     static constexpr float DefaultTicksPerFrame = 160.0f;
+    // Files of at least this size are mapped rather than read into memory of the loader's own.
+    static constexpr long MapFileBytes = 1L << 20;
 
     KZVLoader();
     ~KZVLoader() override;
@@ -161,10 +163,11 @@ protected:
     template <class Record>
     void ReadListCount(PageArray<Record>& list, int32_t& size, int32_t minRecordBytes, const char* what);
     // Reads the records "*<keyword> <index> ..." of a list block, numbered from 0 in order, at most
-    // size of them; readRecord(index) reads the rest of each. 1 when the data ended in the block.
-    template <class ReadRecord>
-    int32_t ReadNumberedList(int32_t keyword, int32_t size, const char* orderError, const char* sizeError,
-                             ReadRecord readRecord);
+    // size of them; readRecord(index) reads the rest of each. keywordText spells the keyword as
+    // files write it. 1 when the data ended in the block.
+    template <std::size_t N, class ReadRecord>
+    int32_t ReadNumberedList(int32_t keyword, const char (&keywordText)[N], int32_t size,
+                             const char* orderError, const char* sizeError, ReadRecord readRecord);
     void FreeGeometry();
 
     // ---- controllers ----

@@ -48,6 +48,11 @@ D3DXVECTOR3 UnitDirection(const D3DXVECTOR3& from, const D3DXVECTOR3& to) {
     return length > 0.0f ? d / length : D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 }
 
+// No component is NaN.
+bool IsNumber(const D3DXVECTOR3& v) {
+    return v.x == v.x && v.y == v.y && v.z == v.z;
+}
+
 } // namespace
 
 int32_t ReduceMaterialId(int32_t id, int32_t n) {
@@ -128,9 +133,16 @@ MeshBuilder::FaceGeometry MeshBuilder::ComputeFaceGeometry(const Input& input, i
     geometry.valid = length != 0.0f;
     if (!geometry.valid) return geometry;
     normal /= length;
+    // Each edge serves two corners, once in each direction. Run the other way, a unit edge is
+    // its negation exactly (the same length, the products mirrored) but for the sign of a zero
+    // component, which cannot change the dot product's cosine; a NaN's sign depends on how it
+    // arose, so an edge with one is computed the other way as well.
+    const D3DXVECTOR3 edge[3] = {UnitDirection(p[0], p[1]), UnitDirection(p[1], p[2]),
+                                 UnitDirection(p[2], p[0])};
     for (int32_t k = 0; k < 3; ++k) {
-        const D3DXVECTOR3 a = UnitDirection(p[k], p[(k + 1) % 3]);
-        const D3DXVECTOR3 b = UnitDirection(p[k], p[(k + 2) % 3]);
+        const D3DXVECTOR3& a = edge[k];
+        const D3DXVECTOR3& back = edge[(k + 2) % 3]; // from p[k + 2] to p[k]
+        const D3DXVECTOR3 b = IsNumber(back) ? -back : UnitDirection(p[k], p[(k + 2) % 3]);
         // Rounding can push the cosine just past 1; acos would then give NaN.
         const float cosine = std::clamp(Dot3(a, b), -1.0f, 1.0f);
         geometry.weighted[k] = normal * std::acos(cosine);

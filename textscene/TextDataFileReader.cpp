@@ -142,6 +142,7 @@ void TextDataFileReader::SetData(std::unique_ptr<unsigned char[]> buffer, int32_
     ForgetKeywords();
     releasedBefore = 0;
     ownedPages = PageBuffer();
+    ownedMapping = MappedFile();
     ownedBuffer = std::move(buffer);
     data = ownedBuffer.get();
     dataSize = data && size > 0 ? size : 0;
@@ -154,9 +155,23 @@ void TextDataFileReader::SetData(PageBuffer buffer, int32_t size) {
     ForgetKeywords();
     releasedBefore = 0;
     ownedBuffer.reset();
+    ownedMapping = MappedFile();
     ownedPages = std::move(buffer);
     data = ownedPages.Data();
     dataSize = data && size > 0 && static_cast<std::size_t>(size) <= ownedPages.Size() ? size : 0;
+    position = 0;
+    endOfData = 0;
+    inMemory = 1;
+}
+
+void TextDataFileReader::SetData(MappedFile file, int32_t size) {
+    ForgetKeywords();
+    releasedBefore = 0;
+    ownedBuffer.reset();
+    ownedPages = PageBuffer();
+    ownedMapping = std::move(file);
+    data = ownedMapping.Data();
+    dataSize = data && size > 0 && static_cast<std::size_t>(size) <= ownedMapping.Size() ? size : 0;
     position = 0;
     endOfData = 0;
     inMemory = 1;
@@ -167,6 +182,7 @@ void TextDataFileReader::SetDataView(const unsigned char* bytes, int32_t size) {
     releasedBefore = 0;
     ownedBuffer.reset();
     ownedPages = PageBuffer();
+    ownedMapping = MappedFile();
     data = bytes;
     dataSize = bytes && size > 0 ? size : 0;
     position = 0;
@@ -179,6 +195,7 @@ void TextDataFileReader::ResetReader() {
     releasedBefore = 0;
     ownedBuffer.reset();
     ownedPages = PageBuffer();
+    ownedMapping = MappedFile();
     data = nullptr;
     dataSize = 0;
     position = 0;
@@ -411,13 +428,14 @@ void TextDataFileReader::ForgetKeywords() {
 }
 
 void TextDataFileReader::ReleaseData(int32_t before) {
-    if (!ownedPages.Data()) return;
+    if (!ownedPages.Data() && !ownedMapping.Data()) return;
     // A megabyte stays behind for the small steps back that reading takes; whole huge pages go.
     constexpr int32_t margin = 1 << 20;
     constexpr int32_t granule = 2 << 20;
     const int32_t until = (before - margin) / granule * granule;
     if (until <= releasedBefore) return;
     ownedPages.Discard(static_cast<std::size_t>(releasedBefore), static_cast<std::size_t>(until));
+    ownedMapping.Discard(static_cast<std::size_t>(releasedBefore), static_cast<std::size_t>(until));
     releasedBefore = until;
     // Remembered keywords may lie in what was given back.
     ForgetKeywords();

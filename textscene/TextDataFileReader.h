@@ -1,10 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "foundation/ErrorReport.h"
 #include "foundation/String.h"
+#include "platform/MappedFile.h"
 #include "platform/PageBuffer.h"
 
 // The reading layer of the text scene loader: the whole file in memory, read as a stream of
@@ -26,6 +29,7 @@ public:
     // Reads from a buffer the reader owns from now on (size bytes).
     void SetData(std::unique_ptr<unsigned char[]> buffer, int32_t size);
     void SetData(PageBuffer buffer, int32_t size);
+    void SetData(MappedFile file, int32_t size);
     // Reads from bytes the caller keeps alive until ResetReader or the next SetData.
     void SetDataView(const unsigned char* bytes, int32_t size);
     // Frees the buffer; the reader is empty (and at end of data) afterwards.
@@ -98,6 +102,24 @@ public:
     // The id of the next keyword of the current block; -2 at its closing brace, -1 at the end
     // of the data. Values and nested blocks that no one reads are passed over.
     int32_t NextKeyword();
+    // NextKeyword where the caller knows which keyword usually comes next (id, spelled text): the
+    // same result, without the search and the lookup when the data holds "*<text>" next.
+    template <std::size_t N> int32_t NextKeywordExpecting(int32_t id, const char (&text)[N]) {
+        constexpr int32_t length = static_cast<int32_t>(N - 1);
+        const unsigned char* const end = data + dataSize;
+        const unsigned char* p = data + position;
+        while (p < end && IsWhitespace(*p)) ++p;
+        if (end - p > length + 1 && *p == '*' && std::memcmp(p + 1, text, N - 1) == 0 &&
+            IsWordEnd(p[1 + length])) {
+            keywordStart = static_cast<int32_t>(p + 1 - data);
+            position = keywordStart + length;
+            endOfData = 0;
+            return id;
+        }
+        // Whitespace is passed over by the search as well.
+        position = static_cast<int32_t>(p - data);
+        return NextKeyword();
+    }
     static int32_t KeywordId(const char* word);
     // Where the word of the last keyword NextKeyword returned begins (just after its '*').
     int32_t GetKeywordStart() const { return keywordStart; }
@@ -107,7 +129,8 @@ public:
     const unsigned char* GetData() const { return data; }
     // Gives the memory of the data before `before` back to the system, in steps of some
     // megabytes, where the reader owns the data: long lists call it as they go, as what lies
-    // behind them is never read again. Bytes given back read as zero.
+    // behind them is never read again. Bytes given back read as zero (a mapped file's: as the
+    // file again).
     void ReleaseBefore(int32_t before) {
         if (before - releasedBefore >= ReleaseStep) ReleaseData(before);
     }
@@ -166,6 +189,7 @@ protected:
     int32_t endOfData = 0;
     std::unique_ptr<unsigned char[]> ownedBuffer;
     PageBuffer ownedPages;
+    MappedFile ownedMapping;
     const unsigned char* data = nullptr;
     int32_t dataSize = 0;
     int32_t position = 0;
