@@ -12,6 +12,7 @@
 #include "scene/NodeTransform.h"
 #include "textscene/MaterialRecord.h"
 #include "textscene/MeshRecords.h"
+#include "textscene/NumberedListReader.h"
 #include "textscene/PageArray.h"
 #include "textscene/TextDataFileReader.h"
 
@@ -83,11 +84,12 @@ public:
     int32_t LoadTextFromMemory(DXC_3dScene* scene, const char* name, const unsigned char* bytes, int32_t size,
                                int32_t flags);
 
-    // Face lists of at least this many bytes are read by two threads (the result is the same).
+    // Face lists and other numbered lists of at least this many bytes (and 1/4 of it) are read
+    // by two threads (the result is the same).
     void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
     // Meshes of at least this many faces compute face geometry on two threads (the same result).
     void SetParallelFaces(int32_t faces) { parallelFaces = faces; }
-    // Face lists whose second half another thread read, over the loader's life.
+    // Lists whose second half another thread read, over the loader's life.
     int64_t GetSplitListCount() const { return splitLists; }
 
     // Scene timing and names of the last load (defaults before the first).
@@ -162,12 +164,11 @@ protected:
     // list of that many zeroed records.
     template <class Record>
     void ReadListCount(PageArray<Record>& list, int32_t& size, int32_t minRecordBytes, const char* what);
-    // Reads the records "*<keyword> <index> ..." of a list block, numbered from 0 in order, at most
-    // size of them; readRecord(index) reads the rest of each. keywordText spells the keyword as
-    // files write it. 1 when the data ended in the block.
-    template <std::size_t N, class ReadRecord>
-    int32_t ReadNumberedList(int32_t keyword, const char (&keywordText)[N], int32_t size,
-                             const char* orderError, const char* sizeError, ReadRecord readRecord);
+    // Reads a numbered list block into records (size of them) through readRecord(reader, record),
+    // on two threads when it is long. 1 when the data ended in the block.
+    template <class Record, class ReadRecord>
+    int32_t ReadNumberedList(const NumberedListReader::Kind& kind, Record* records, int32_t size,
+                             ReadRecord readRecord);
     void FreeGeometry();
 
     // ---- controllers ----

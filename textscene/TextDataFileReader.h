@@ -102,15 +102,15 @@ public:
     // The id of the next keyword of the current block; -2 at its closing brace, -1 at the end
     // of the data. Values and nested blocks that no one reads are passed over.
     int32_t NextKeyword();
-    // NextKeyword where the caller knows which keyword usually comes next (id, spelled text): the
-    // same result, without the search and the lookup when the data holds "*<text>" next.
-    template <std::size_t N> int32_t NextKeywordExpecting(int32_t id, const char (&text)[N]) {
-        constexpr int32_t length = static_cast<int32_t>(N - 1);
+    // NextKeyword where the caller knows which keyword usually comes next (id, spelled text of
+    // length bytes): the same result, without the search and the lookup when the data holds
+    // "*<text>" next.
+    int32_t NextKeywordExpecting(int32_t id, const char* text, int32_t length) {
         const unsigned char* const end = data + dataSize;
         const unsigned char* p = data + position;
         while (p < end && IsWhitespace(*p)) ++p;
-        if (end - p > length + 1 && *p == '*' && std::memcmp(p + 1, text, N - 1) == 0 &&
-            IsWordEnd(p[1 + length])) {
+        if (end - p > length + 1 && *p == '*' &&
+            std::memcmp(p + 1, text, static_cast<std::size_t>(length)) == 0 && IsWordEnd(p[1 + length])) {
             keywordStart = static_cast<int32_t>(p + 1 - data);
             position = keywordStart + length;
             endOfData = 0;
@@ -119,6 +119,9 @@ public:
         // Whitespace is passed over by the search as well.
         position = static_cast<int32_t>(p - data);
         return NextKeyword();
+    }
+    template <std::size_t N> int32_t NextKeywordExpecting(int32_t id, const char (&text)[N]) {
+        return NextKeywordExpecting(id, text, static_cast<int32_t>(N - 1));
     }
     static int32_t KeywordId(const char* word);
     // Where the word of the last keyword NextKeyword returned begins (just after its '*').
