@@ -25,6 +25,7 @@
 #include "support/AllocationCounter.h"
 #include "textscene/KZVLoader.h"
 #include "textscene/MeshBuilder.h"
+#include "textscene/SceneLoad.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ bool ResetResidentPeak() {
     return std::fclose(refs) == 0 && written;
 }
 
-// The whole text load: reading, mesh building on the recording device, assembly.
+// The whole text load as the programs load a scene (LoadScene): reading, mesh building on the
+// recording device, assembly and the first update.
 void BM_TextLoad(benchmark::State& state) {
     SetLogDirectory(RunFolder().Path());
     const std::string& path = ScenePath();
@@ -70,7 +72,7 @@ void BM_TextLoad(benchmark::State& state) {
             const bool residentPeak = ResetResidentPeak();
             const int64_t residentBefore = StatusBytes("VmRSS:");
             state.ResumeTiming();
-            loader.LoadText(scene.get(), path.c_str(), -1);
+            LoadScene(path.c_str(), scene.get(), -1, loader);
             state.PauseTiming();
             // Peak during the load beyond what the loaded scene keeps.
             const double growth =

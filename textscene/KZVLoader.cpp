@@ -12,6 +12,7 @@
 #include "scene/Scene3d.h"
 #include "scene/SceneGraphics.h"
 #include "textscene/KeywordTable.h"
+#include "textscene/MeshBuilder.h"
 
 KZVLoadOptions KZVLoadOptions::FromFlags(int32_t flags) {
     KZVLoadOptions o;
@@ -208,6 +209,7 @@ void KZVLoader::ConvertSceneKeys() {
 void KZVLoader::ClearLoadState() {
     ResetReader();
     FreeGeometry();
+    meshBuilder.reset();
     materials.clear();
     meshInfos.clear();
     meshInfoByName.clear();

@@ -23,6 +23,7 @@ class DXC_Light;
 class DXC_Target3dObject;
 class DXC_Mesh;
 class SceneGraphics;
+class MeshBuilder;
 
 // Object types the loader gives scene objects.
 constexpr int32_t ObjectTypeMesh = 1;
@@ -289,6 +290,9 @@ protected:
     int32_t parallelFaces = 4096;
     NodeTransform meshInitTransform; // kept across objects
     int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load
+
+    // Mesh building of the load, its lists kept from one mesh to the next.
+    std::unique_ptr<MeshBuilder> meshBuilder;
 
     // Mesh infos of the load: one per built mesh and clone, the first of a name found by name.
     std::vector<std::unique_ptr<MeshInfo>> meshInfos;

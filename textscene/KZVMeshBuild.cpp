@@ -171,7 +171,8 @@ void KZVLoader::BuildMesh() {
     if (w > 0 && boneCount == 0) Error("Bone weights without bones in object '%s'", mesh->name.Text());
 
     const int32_t subMaterials = material && material->numSubMaterials > 0 ? material->numSubMaterials : 0;
-    MeshBuilder builder(*this);
+    if (!meshBuilder) meshBuilder = std::make_unique<MeshBuilder>(*this);
+    MeshBuilder& builder = *meshBuilder;
     builder.parallelFaces = parallelFaces;
     MeshBuilder::Input input;
     input.vertices = vertices.get();
@@ -205,7 +206,6 @@ void KZVLoader::BuildMesh() {
 
     AssignMaterials(mesh, info, subMaterials);
     FillMesh(mesh, d3dMesh, builder, w);
-    builder.ReleaseVertices();
 
     const HRESULT hr = d3dMesh->OptimizeInplace(D3DXMESHOPT_ATTRSORT, nullptr, nullptr, nullptr, nullptr);
     if (FAILED(hr)) mesh->Error("OptimizeInplace failed: %s", ErrorText(hr));

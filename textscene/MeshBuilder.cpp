@@ -63,10 +63,6 @@ int32_t ReduceMaterialId(int32_t id, int32_t n) {
     return (n - r) % n;
 }
 
-void MeshBuilder::ReleaseVertices() {
-    std::vector<BuildVertex>().swap(vertices);
-}
-
 void MeshBuilder::CheckIndices(const Input& input) const {
     for (int32_t f = 0; f < input.faceCount; ++f) {
         const MeshFace& face = input.faces[f];
@@ -113,7 +109,6 @@ void MeshBuilder::Build(const Input& input) {
         for (int32_t f = first; f < first + count; ++f)
             BuildFace(input, f, blockGeometry[static_cast<std::size_t>(f - first)]);
     }
-    std::vector<FaceGeometry>().swap(blockGeometry);
 
     if (duplicated > 0) reporter.Warning("%i vertices duplicated in mesh '%s'", duplicated, input.objectName);
     JoinSmoothingGroups(input);

@@ -33,15 +33,13 @@ public:
     explicit MeshBuilder(TextDataFileReader& reporter) : reporter(reporter) {}
 
     // The whole build. Errors (thrown): an index outside its list, no vertex made, more
-    // vertices than 16-bit indices can address.
+    // vertices than 16-bit indices can address. A builder used for several meshes keeps its
+    // lists' memory from one to the next.
     void Build(const Input& input);
 
     // One face corner: the output vertex that takes it, made when none matches.
     int32_t AddCorner(int32_t vertexIndex, const MeshFace& face, const D3DXVECTOR3& normal,
                       uint16_t materialKey, int32_t texVertexIndex);
-
-    // Frees the output vertices (the remap table and counts stay).
-    void ReleaseVertices();
 
     std::vector<BuildVertex> vertices; // output vertices
     std::vector<int32_t> remap;        // sub-material -> attribute id, -1 when unused
