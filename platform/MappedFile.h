@@ -8,7 +8,9 @@
 // page is made present when the file is mapped. Unmapped when it ends.
 //
 // The mapping reflects the file: another program that shortens the file while it is mapped
-// takes the bytes beyond its new end away. Callers map files they read once, briefly.
+// takes the pages beyond its new end away. Reading one of them then gives zeros instead of
+// ending the process with a bus error, and Changed() tells the reader that the bytes it read
+// are not the file's.
 class MappedFile {
 public:
     MappedFile() = default;
@@ -29,9 +31,13 @@ public:
     // brings the file's bytes back in.
     void Discard(std::size_t from, std::size_t to);
 
+    // True once a page was read that the file no longer had (it was shortened meanwhile).
+    bool Changed() const;
+
 private:
     void Release();
 
     const unsigned char* data = nullptr;
     std::size_t size = 0;
+    int slot = -1; // the mapping's entry among the guarded ranges
 };

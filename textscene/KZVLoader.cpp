@@ -112,7 +112,10 @@ int32_t KZVLoader::LoadText(DXC_3dScene* target, const char* path, int32_t flags
         ClearLoadState();
         Error("Out of memory while loading the scene");
     } catch (...) {
+        // Whatever went wrong in bytes that were no longer the file's is not the file's fault.
+        const bool changed = DataChanged();
         ClearLoadState();
+        if (changed) Error("Error reading from file %s: it changed while it was read", GetPath());
         throw;
     }
     return 1;
@@ -189,6 +192,7 @@ void KZVLoader::FinishLoad() {
     view.fogMode = 1;
     view.fogDensity = 0.008f;
     if (view.fog) scene->backgroundColour = view.fogColour;
+    if (DataChanged()) Error("Error reading from file %s: it changed while it was read", GetPath());
     ClearLoadState();
 }
 

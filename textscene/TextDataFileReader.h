@@ -155,6 +155,9 @@ public:
     int32_t RemainingBytes() const { return dataSize - position; }
     int32_t AtEndOfData() const { return endOfData; }
     int32_t IsInMemory() const { return inMemory; }
+    // True when the data is a mapped file that was shortened while it was read: bytes it no
+    // longer had read as zeros.
+    bool DataChanged() const { return ownedMapping.Changed(); }
 
     // Reports prefixed with the path: "<path>: <message>". Error always throws.
     int Warning(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -43,4 +44,34 @@ TEST(MappedFileTest, MapsTheFileBytesKeepsThemThroughDiscardAndMoves) {
     EXPECT_EQ(MappedFile::Map(empty, 0).Data(), nullptr);
     std::fclose(empty);
     EXPECT_EQ(MappedFile::Map(nullptr, 10).Data(), nullptr);
+}
+
+TEST(MappedFileTest, AFileShortenedWhileMappedReadsAsZerosAndIsMarkedChanged) {
+    TemporaryFolder folder("kzvmapped");
+    const std::string path = folder.Path() + "/data.bin";
+    const std::string bytes(3 * 4096 + 5, 'x');
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    MappedFile mapped = MappedFile::Map(file, bytes.size());
+    std::fclose(file);
+    ASSERT_NE(mapped.Data(), nullptr);
+    EXPECT_FALSE(mapped.Changed());
+
+    // Another program cuts the file to one page: the pages past it are gone from the file.
+    std::filesystem::resize_file(path, 4096);
+    EXPECT_EQ(mapped.Data()[2 * 4096 + 3], 0);
+    EXPECT_EQ(mapped.Data()[bytes.size() - 1], 0);
+    EXPECT_EQ(mapped.Data()[10], 'x');
+    EXPECT_TRUE(mapped.Changed());
+    const MappedFile moved(std::move(mapped));
+    EXPECT_TRUE(moved.Changed());
+    // A new mapping starts unmarked.
+    file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_FALSE(MappedFile::Map(file, 4096).Changed());
+    std::fclose(file);
 }
