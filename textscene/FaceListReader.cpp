@@ -1,5 +1,6 @@
 #include "textscene/FaceListReader.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -15,17 +16,29 @@ struct FaceListReader::Handover {
     bool succeeded = false; // read to the closing brace without an error
     FaceListReader* tail = nullptr;
     TextDataFileReader* tailReader = nullptr;
-    std::jthread worker; // joined on every way out, errors included
+    // Whether the second reader began: a reader that has not begun when this one arrives at
+    // its start never does, and this one reads on by itself instead of waiting for a thread
+    // that a busy machine has not run yet.
+    enum : int { Waiting, Running, Cancelled };
+    std::atomic<int> state{Waiting};
+    bool mayCancel = true;
+    std::jthread worker; // joined on every way out, errors included; at once when cancelled
 
-    // Waits for the second reader; true when its faces can be kept.
-    bool Join(int32_t expectedIndex) {
+    // True when the second reader began (and is now done); false when it never will.
+    bool Finish() {
+        int expected = Waiting;
+        if (mayCancel && (state.compare_exchange_strong(expected, Cancelled) || expected == Cancelled))
+            return false;
         if (worker.joinable()) worker.join();
-        return succeeded && expectedIndex == firstIndex;
+        return true;
     }
+    // Waits for the second reader; true when its faces can be kept.
+    bool Join(int32_t expectedIndex) { return Finish() && succeeded && expectedIndex == firstIndex; }
     // Gives up the second reader's faces: they return to the zeroed state of a new list.
     void Discard(MeshFace* faces, int32_t count) {
-        Join(firstIndex);
-        std::memset(faces + firstIndex, 0, sizeof(MeshFace) * static_cast<std::size_t>(count - firstIndex));
+        if (Finish())
+            std::memset(faces + firstIndex, 0,
+                        sizeof(MeshFace) * static_cast<std::size_t>(count - firstIndex));
     }
 };
 
@@ -36,6 +49,7 @@ int32_t FaceListReader::ReadBlock() {
     Handover handover;
     if (!PlanHandover(handover)) return ReadRecords(nullptr);
 
+    handover.mayCancel = !waitForSecondReader;
     tailReader.SetQuiet(true);
     tailReader.SetPath(reader.GetPath());
     tailReader.SetDataView(reader.GetData(), handover.blockEnd + 1);
@@ -44,6 +58,8 @@ int32_t FaceListReader::ReadBlock() {
     handover.tail = &tail;
     handover.tailReader = &tailReader;
     handover.worker = std::jthread([&handover] {
+        int expected = Handover::Waiting;
+        if (!handover.state.compare_exchange_strong(expected, Handover::Running)) return;
         try {
             handover.succeeded = handover.tail->ReadRecords(nullptr) == 0;
         } catch (...) {

@@ -14,6 +14,8 @@ class TextDataFileReader;
 // and reads the rest quietly while this one reads up to it. Its faces are kept only when this
 // reader arrives exactly at that record with the number it began with; otherwise they are
 // cleared and read again here, so faces, errors and log lines are those of a reading in order.
+// A second reader that has not begun by then (on a busy machine) is called off and this one
+// reads on by itself.
 class FaceListReader {
 public:
     // Lists of at least this many bytes (and without nested blocks) are read by two threads.
@@ -30,6 +32,9 @@ public:
     int32_t next = 0;        // number the next "MESH_FACE" must have
     int32_t lastFace = -1;   // the face smoothing groups and material ids apply to
     bool handedOver = false; // the second reader's faces were kept
+    // The second reader is waited for even when it has not begun by the time this one arrives
+    // at its start (otherwise this one reads on by itself): for tests that need the split taken.
+    bool waitForSecondReader = false;
 
 private:
     struct Handover;

@@ -73,6 +73,7 @@ int32_t KZVLoader::ReadNumberedList(const NumberedListReader::Kind& kind, Record
     ArrayRecords<Record, ReadRecord> target(records, readRecord);
     // Each of these lists takes about a quarter of the bytes of a face list of the same mesh.
     NumberedListReader list(*this, kind, target, size, listSplitBytes / 4 > 0 ? listSplitBytes / 4 : 1);
+    list.waitForSecondReader = waitForSecondReaders;
     const int32_t end = list.ReadBlock();
     if (list.handedOver) ++splitLists;
     return end;
@@ -258,6 +259,7 @@ int32_t KZVLoader::ReadVertexList() {
 int32_t KZVLoader::ReadFaceList() {
     FaceListReader records(*this, faces.get(), numFaces, listSplitBytes);
     records.lastFace = lastFace;
+    records.waitForSecondReader = waitForSecondReaders;
     const int32_t end = records.ReadBlock();
     lastFace = records.lastFace;
     if (records.handedOver) ++splitLists;

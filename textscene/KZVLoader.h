@@ -88,6 +88,9 @@ public:
     // Face lists and other numbered lists of at least this many bytes (and 1/4 of it) are read
     // by two threads (the result is the same).
     void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
+    // Split lists wait for their second reader even when it has not begun when the first arrives
+    // (otherwise the first reads on by itself): for tests that need every split taken.
+    void SetWaitForSecondReaders(bool wait) { waitForSecondReaders = wait; }
     // Meshes of at least this many faces compute face geometry on two threads (the same result).
     void SetParallelFaces(int32_t faces) { parallelFaces = faces; }
     // Lists whose second half another thread read, over the loader's life.
@@ -287,6 +290,7 @@ protected:
     int32_t lastFace = -1;            // face that "MESH_SMOOTHING" and "MESH_MTLID" apply to
     int32_t listSplitBytes = 1 << 20; // face lists this long are read by two threads
     int64_t splitLists = 0;
+    bool waitForSecondReaders = false;
     int32_t parallelFaces = 4096;
     NodeTransform meshInitTransform; // kept across objects
     int64_t splitKeyBudget = 0;      // rotation keys that splitting may still add in this load

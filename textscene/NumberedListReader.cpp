@@ -1,5 +1,6 @@
 #include "textscene/NumberedListReader.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -15,17 +16,27 @@ struct NumberedListReader::Handover {
     bool succeeded = false; // read to the closing brace without an error
     NumberedListReader* tail = nullptr;
     TextDataFileReader* tailReader = nullptr;
-    std::jthread worker; // joined on every way out, errors included
+    // Whether the second reader began: a reader that has not begun when this one arrives at
+    // its start never does, and this one reads on by itself instead of waiting for a thread
+    // that a busy machine has not run yet.
+    enum : int { Waiting, Running, Cancelled };
+    std::atomic<int> state{Waiting};
+    bool mayCancel = true;
+    std::jthread worker; // joined on every way out, errors included; at once when cancelled
 
-    // Waits for the second reader; true when its records can be kept.
-    bool Join(int32_t expectedIndex) {
+    // True when the second reader began (and is now done); false when it never will.
+    bool Finish() {
+        int expected = Waiting;
+        if (mayCancel && (state.compare_exchange_strong(expected, Cancelled) || expected == Cancelled))
+            return false;
         if (worker.joinable()) worker.join();
-        return succeeded && expectedIndex == firstIndex;
+        return true;
     }
+    // Waits for the second reader; true when its records can be kept.
+    bool Join(int32_t expectedIndex) { return Finish() && succeeded && expectedIndex == firstIndex; }
     // Gives up the second reader's records: they return to the zeroed state of a new list.
     void Discard(Records& records, int32_t count) {
-        Join(firstIndex);
-        records.Clear(firstIndex, count);
+        if (Finish()) records.Clear(firstIndex, count);
     }
 };
 
@@ -41,6 +52,7 @@ int32_t NumberedListReader::ReadBlock() {
     Handover handover;
     if (!PlanHandover(handover)) return ReadRecords(nullptr);
 
+    handover.mayCancel = !waitForSecondReader;
     tailReader.SetQuiet(true);
     tailReader.SetPath(reader.GetPath());
     tailReader.SetVersion(reader.GetVersionMajor() * 100 + reader.GetVersionMinor());
@@ -50,6 +62,8 @@ int32_t NumberedListReader::ReadBlock() {
     handover.tail = &tail;
     handover.tailReader = &tailReader;
     handover.worker = std::jthread([&handover] {
+        int expected = Handover::Waiting;
+        if (!handover.state.compare_exchange_strong(expected, Handover::Running)) return;
         try {
             handover.succeeded = handover.tail->ReadRecords(nullptr) == 0;
         } catch (...) {

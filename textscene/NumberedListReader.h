@@ -12,7 +12,8 @@ class TextDataFileReader;
 // record near the middle and reads the rest quietly while this one reads up to it. Its records
 // are kept only when this reader arrives exactly at that record with the number it began with;
 // otherwise they are cleared and read again here, so records, errors and log lines are those of
-// a reading in order.
+// a reading in order. A second reader that has not begun by then (on a busy machine) is called
+// off and this one reads on by itself.
 class NumberedListReader {
 public:
     // Lists of at least this many bytes (and without nested blocks) are read by two threads.
@@ -45,6 +46,9 @@ public:
 
     int32_t next = 0;        // number the next record must have
     bool handedOver = false; // the second reader's records were kept
+    // The second reader is waited for even when it has not begun by the time this one arrives
+    // at its start (otherwise this one reads on by itself): for tests that need the split taken.
+    bool waitForSecondReader = false;
 
 private:
     struct Handover;

@@ -33,7 +33,7 @@ struct Reading {
 class FaceListReaderTest : public LoaderTest {
 protected:
     // Reads text as a face list of count faces; splitBytes 0 reads it on one thread.
-    Reading Read(const std::string& text, int32_t count, int32_t splitBytes) {
+    Reading Read(const std::string& text, int32_t count, int32_t splitBytes, bool wait = true) {
         entries.clear();
         TextDataFileReader reader;
         reader.SetPath("scene.kzv");
@@ -41,6 +41,7 @@ protected:
                            static_cast<int32_t>(text.size()));
         std::vector<MeshFace> faces(static_cast<std::size_t>(count));
         FaceListReader list(reader, faces.data(), count, splitBytes > 0 ? splitBytes : 1 << 30);
+        list.waitForSecondReader = wait;
         Reading result;
         try {
             EXPECT_EQ(list.ReadBlock(), 0);
@@ -68,6 +69,14 @@ protected:
         EXPECT_EQ(two.lastFace, one.lastFace);
         EXPECT_EQ(two.position, one.position);
         EXPECT_TRUE(two.faces == one.faces) << "faces differ";
+        // A second reader called off when the first arrives, or kept, gives the same.
+        const Reading any = Read(text, count, 64, false);
+        EXPECT_EQ(any.error, one.error);
+        EXPECT_EQ(any.log, one.log);
+        EXPECT_EQ(any.next, one.next);
+        EXPECT_EQ(any.lastFace, one.lastFace);
+        EXPECT_EQ(any.position, one.position);
+        EXPECT_TRUE(any.faces == one.faces) << "faces differ";
     }
 };
 

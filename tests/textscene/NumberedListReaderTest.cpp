@@ -54,7 +54,7 @@ struct Reading {
 class NumberedListReaderTest : public LoaderTest {
 protected:
     // Reads text as a list of count records; splitBytes 0 reads it on one thread.
-    Reading Read(const std::string& text, int32_t count, int32_t splitBytes) {
+    Reading Read(const std::string& text, int32_t count, int32_t splitBytes, bool wait = true) {
         entries.clear();
         TextDataFileReader reader;
         reader.SetPath("scene.kzv");
@@ -63,6 +63,7 @@ protected:
         std::vector<Position> positions(static_cast<std::size_t>(count));
         PositionRecords records(positions);
         NumberedListReader list(reader, Vertices, records, count, splitBytes > 0 ? splitBytes : 1 << 30);
+        list.waitForSecondReader = wait;
         Reading result;
         try {
             result.result = list.ReadBlock();
@@ -89,6 +90,14 @@ protected:
         EXPECT_EQ(two.next, one.next);
         EXPECT_EQ(two.position, one.position);
         EXPECT_TRUE(two.records == one.records) << "records differ";
+        // A second reader called off when the first arrives, or kept, gives the same.
+        const Reading any = Read(text, count, 64, false);
+        EXPECT_EQ(any.result, one.result);
+        EXPECT_EQ(any.error, one.error);
+        EXPECT_EQ(any.log, one.log);
+        EXPECT_EQ(any.next, one.next);
+        EXPECT_EQ(any.position, one.position);
+        EXPECT_TRUE(any.records == one.records) << "records differ";
     }
 };
 

@@ -101,6 +101,7 @@ TEST_F(RealScenesTest, ListsReadByTwoThreadsGiveTheSameScenes) {
     // long enough split between two and every mesh's face geometry computed on two.
     const auto load = [this](const std::filesystem::path& path, int32_t splitBytes) {
         loader->SetListSplitBytes(splitBytes);
+        loader->SetWaitForSecondReaders(true);
         loader->SetParallelFaces(splitBytes); // 1: every face block on two threads
         ResetReportState();                   // repeated warnings fold across loads otherwise
         entries.clear();
