@@ -1,6 +1,7 @@
 #include "textscene/MeshBuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <thread>
@@ -103,9 +104,11 @@ void MeshBuilder::Build(const Input& input) {
     if (input.subMaterialCount > 0) remap.assign(static_cast<std::size_t>(input.subMaterialCount), -1);
 
     blockGeometry.resize(static_cast<std::size_t>(std::min(input.faceCount, GeometryBlock)));
+    // Helper threads end before the build does, by an error too: they read the input.
+    GeometryHelpers helpers;
     for (int32_t first = 0; first < input.faceCount; first += GeometryBlock) {
         const int32_t count = std::min(GeometryBlock, input.faceCount - first);
-        ComputeBlockGeometry(input, first, count);
+        ComputeBlockGeometry(input, first, count, helpers);
         for (int32_t f = first; f < first + count; ++f)
             BuildFace(input, f, blockGeometry[static_cast<std::size_t>(f - first)]);
     }
@@ -145,7 +148,17 @@ MeshBuilder::FaceGeometry MeshBuilder::ComputeFaceGeometry(const Input& input, i
     return geometry;
 }
 
-void MeshBuilder::ComputeBlockGeometry(const Input& input, int32_t first, int32_t count) {
+// A helper thread's share of a block. One that has not begun when this thread is done with its
+// own share is called off, and this thread computes that share too, instead of waiting for a
+// thread that a busy machine has not run yet; a called-off helper ends as soon as it runs.
+struct MeshBuilder::GeometryHelper {
+    enum : int { Waiting, Running, Cancelled };
+    std::atomic<int> state{Waiting};
+    std::jthread thread;
+};
+
+void MeshBuilder::ComputeBlockGeometry(const Input& input, int32_t first, int32_t count,
+                                       GeometryHelpers& helpers) {
     // Each face's geometry depends on nothing but its own corners: two threads share a large
     // block, and every result is what one thread computes.
     const auto compute = [this, &input, first](int32_t from, int32_t to) {
@@ -157,8 +170,19 @@ void MeshBuilder::ComputeBlockGeometry(const Input& input, int32_t first, int32_
         return;
     }
     const int32_t middle = first + count / 2;
-    std::jthread other(compute, middle, first + count);
+    const int32_t end = first + count;
+    helpers.push_back(std::make_unique<GeometryHelper>());
+    GeometryHelper& helper = *helpers.back();
+    helper.thread = std::jthread([&helper, compute, middle, end] {
+        int expected = GeometryHelper::Waiting;
+        if (helper.state.compare_exchange_strong(expected, GeometryHelper::Running)) compute(middle, end);
+    });
     compute(first, middle);
+    int expected = GeometryHelper::Waiting;
+    if (helper.state.compare_exchange_strong(expected, GeometryHelper::Cancelled))
+        compute(middle, end);
+    else
+        helper.thread.join();
 }
 
 void MeshBuilder::BuildFace(const Input& input, int32_t faceIndex, const FaceGeometry& geometry) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "textscene/MeshRecords.h"
@@ -60,7 +61,11 @@ private:
 
     void CheckIndices(const Input& input) const;
     static FaceGeometry ComputeFaceGeometry(const Input& input, int32_t faceIndex);
-    void ComputeBlockGeometry(const Input& input, int32_t first, int32_t count);
+    struct GeometryHelper;
+    using GeometryHelpers = std::vector<std::unique_ptr<GeometryHelper>>;
+    // The geometry of faces [first, first + count); a large block shares it with a helper
+    // thread, which is kept in helpers (and joined when they end).
+    void ComputeBlockGeometry(const Input& input, int32_t first, int32_t count, GeometryHelpers& helpers);
     void BuildFace(const Input& input, int32_t faceIndex, const FaceGeometry& geometry);
     void JoinSmoothingGroups(const Input& input);
 
