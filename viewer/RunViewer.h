@@ -66,6 +66,8 @@ public:
     // The frame speed of the loaded scene (frames per second).
     float FrameSpeed() const;
     void SelectMesh(int32_t index);
+    // The render pass, whose point, line and mirror drawing the overlay shares.
+    DXC_ScenePass& Pass() { return pass; }
 
     ViewerSettings& settings;
     ViewerServices& services;
