@@ -43,7 +43,8 @@ D3DXMATRIX SkinSlotMatrix(DXC_Mesh& mesh, int32_t slot, const D3DXMATRIX& world,
     return full;
 }
 
-VertexPose PoseVertex(DXC_Mesh& mesh, const DXC_MeshData& data, const BYTE* vertex, const D3DXMATRIX& parent) {
+VertexPose PoseVertex(DXC_Mesh& mesh, const DXC_MeshData& data, const BYTE* vertex,
+                      const D3DXMATRIX& parent) {
     const VertexFormat& format = data.vertexFormat;
     D3DXVECTOR3 p(0, 0, 0), n(0, 0, 0);
     std::memcpy(&p, vertex + format.position, sizeof p);
@@ -53,7 +54,8 @@ VertexPose PoseVertex(DXC_Mesh& mesh, const DXC_MeshData& data, const BYTE* vert
         return VertexPose{TransformPoint(p, world), TransformVector(n, world)};
 
     float weights[5] = {};
-    std::memcpy(weights, vertex + format.blend, sizeof(float) * static_cast<std::size_t>(format.blendWeights));
+    std::memcpy(weights, vertex + format.blend,
+                sizeof(float) * static_cast<std::size_t>(format.blendWeights));
     float last = 1.0f;
     for (int32_t k = 0; k < format.blendWeights; ++k) last -= weights[k];
     weights[format.blendWeights] = last;

@@ -58,7 +58,8 @@ float NearestFace(const BYTE* vertices, const BYTE* indices, const DXC_MeshData&
         bool valid = true;
         for (int k = 0; k < 3; ++k) {
             const uint32_t v = IndexAt(indices, wide, 3 * static_cast<std::size_t>(f) + k);
-            if (v >= vertexCount) valid = false;
+            if (v >= vertexCount)
+                valid = false;
             else
                 std::memcpy(corner[k], vertices + static_cast<std::size_t>(v) * format.size + format.position,
                             sizeof corner[k]);

@@ -56,8 +56,8 @@ void PickVertex(ViewerLoop& loop, DXC_Mesh& mesh) {
         count,
         [&](int32_t i) {
             const BYTE* vertex = vertices + static_cast<std::size_t>(i) * static_cast<std::size_t>(size);
-            return ProjectToScreen(PoseVertex(mesh, *data, vertex, loop.scene.worldTM).position, view, projection,
-                                   viewport);
+            return ProjectToScreen(PoseVertex(mesh, *data, vertex, loop.scene.worldTM).position, view,
+                                   projection, viewport);
         },
         ClickCoordinate(click.x), ClickCoordinate(click.y));
     if (!wasLocked) data->UnlockVertexBuffer();
@@ -71,8 +71,9 @@ void TestRay(ViewerLoop& loop) {
     PickRay ray;
     {
         const MirrorBracket mirror(loop.Pass(), loop.view.viewOptions.mirror);
-        ray = MakePickRay(static_cast<int32_t>(ClickCoordinate(click.x)), static_cast<int32_t>(ClickCoordinate(click.y)),
-                          loop.gfx.GetViewMatrix(), loop.gfx.GetProjectionMatrix(), loop.gfx.GetViewport());
+        ray = MakePickRay(static_cast<int32_t>(ClickCoordinate(click.x)),
+                          static_cast<int32_t>(ClickCoordinate(click.y)), loop.gfx.GetViewMatrix(),
+                          loop.gfx.GetProjectionMatrix(), loop.gfx.GetViewport());
     }
     const float t = RayCastScene(loop.scene, ray.origin, ray.direction);
     loop.view.intersectionState = t >= 0.0f ? 1 : 0;
@@ -93,7 +94,10 @@ void PickHelper(ViewerLoop& loop) {
     const D3DVIEWPORT8& viewport = loop.gfx.GetViewport();
     const int32_t picked = NearestOnScreen(
         loop.scene.GetHelperCount(),
-        [&](int32_t i) { return ProjectToScreen(Translation(loop.scene.GetHelperAt(i)->worldTM), view, projection, viewport); },
+        [&](int32_t i) {
+            return ProjectToScreen(Translation(loop.scene.GetHelperAt(i)->worldTM), view, projection,
+                                   viewport);
+        },
         ClickCoordinate(click.x), ClickCoordinate(click.y));
     if (picked < 0) return;
     loop.view.helperSelection = picked;

@@ -9,11 +9,11 @@ class ViewerLoop;
 
 // What the overlay shows of the selected vertex, gathered each frame while one is selected.
 struct InspectedVertex {
-    int32_t valid = 0;                   // a vertex of an existing mesh was read this frame
-    D3DXVECTOR3 animated{0, 0, 0};       // in the world, after skinning and the mesh's transform
-    D3DXVECTOR3 normal{0, 0, 0};         // unit normal in the world (zero when the vertex has none)
-    D3DXVECTOR3 stored{0, 0, 0};         // the position as stored in the mesh
-    D3DXVECTOR3 meshPosition{0, 0, 0};   // the translation of the mesh's world matrix
+    int32_t valid = 0;                 // a vertex of an existing mesh was read this frame
+    D3DXVECTOR3 animated{0, 0, 0};     // in the world, after skinning and the mesh's transform
+    D3DXVECTOR3 normal{0, 0, 0};       // unit normal in the world (zero when the vertex has none)
+    D3DXVECTOR3 stored{0, 0, 0};       // the position as stored in the mesh
+    D3DXVECTOR3 meshPosition{0, 0, 0}; // the translation of the mesh's world matrix
     int32_t hasTexCoords = 0;
     float u = 0.0f;
     float v = 0.0f;

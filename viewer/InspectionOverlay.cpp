@@ -20,7 +20,8 @@ constexpr D3DCOLOR VertexColour = 0xFFFFFF00;
 constexpr D3DCOLOR MeshPositionColour = 0xFF00FFFF;
 constexpr D3DCOLOR AxisColours[3] = {0xFFFF0A0A, 0xFF0AFF0A, 0xFF0A0AFF};
 
-void Print(OverlayCanvas& canvas, float x, float y, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void Print(OverlayCanvas& canvas, float x, float y, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 void Print(OverlayCanvas& canvas, float x, float y, const char* format, ...) {
     char small[256];
     va_list args;
@@ -42,9 +43,9 @@ void Print(OverlayCanvas& canvas, float x, float y, const char* format, ...) {
 
 // The sizes the overlay places its lines by.
 struct OverlayFrame {
-    float clientWidth;  // W
-    float width;        // W windowed, /resx in full screen
-    float height;       // H windowed, /resy in full screen
+    float clientWidth; // W
+    float width;       // W windowed, /resx in full screen
+    float height;      // H windowed, /resy in full screen
     D3DXVECTOR3 eye;
     int32_t mirrored;
 };
@@ -54,7 +55,8 @@ OverlayFrame FrameOf(ViewerLoop& loop) {
     // Headless there is no client area: the frame's own size stands in for it.
     const int32_t clientWidth = s.clientWidth > 0 ? s.clientWidth : s.width;
     const int32_t clientHeight = s.clientHeight > 0 ? s.clientHeight : s.height;
-    return OverlayFrame{static_cast<float>(clientWidth), static_cast<float>(s.windowed ? clientWidth : s.width),
+    return OverlayFrame{static_cast<float>(clientWidth),
+                        static_cast<float>(s.windowed ? clientWidth : s.width),
                         static_cast<float>(s.windowed ? clientHeight : s.height),
                         EyePosition(loop.gfx.GetViewMatrix()), loop.view.viewOptions.mirror};
 }
@@ -156,7 +158,8 @@ void DrawMeshColumn(OverlayCanvas& canvas, const OverlayFrame& frame, DXC_Mesh& 
     DrawTripod(canvas, frame, mesh.worldTM);
 }
 
-void DrawVertexSection(ViewerLoop& loop, OverlayCanvas& canvas, const OverlayFrame& frame, const InspectedVertex& v) {
+void DrawVertexSection(ViewerLoop& loop, OverlayCanvas& canvas, const OverlayFrame& frame,
+                       const InspectedVertex& v) {
     const ViewState& view = loop.view;
     if (view.vertexSelection == -1) return;
     DXC_Mesh* mesh = loop.scene.GetMeshAt(view.currentMesh);
@@ -185,7 +188,8 @@ void DrawLightRow(ViewerLoop& loop, OverlayCanvas& canvas) {
     Print(canvas, 1, 124, "Light:%i/%i %s", selected, loop.scene.GetLightCount(), light->name.Text());
 }
 
-void DrawStatusLines(ViewerLoop& loop, OverlayCanvas& canvas, const OverlayFrame& frame, const std::string& credit) {
+void DrawStatusLines(ViewerLoop& loop, OverlayCanvas& canvas, const OverlayFrame& frame,
+                     const std::string& credit) {
     const ViewState& view = loop.view;
     if (loop.settings.showFrameRate) {
         canvas.Layout(2.0f, White);

@@ -24,9 +24,9 @@ PickRay MakePickRay(int32_t x, int32_t y, const D3DXMATRIX& view, const D3DXMATR
                     const D3DVIEWPORT8& viewport) {
     const float width = static_cast<float>(viewport.Width);
     const float height = static_cast<float>(viewport.Height);
-    const D3DXVECTOR3 device(2.0f * static_cast<float>(x - static_cast<int32_t>(viewport.X)) / width - 1.0f,
-                             -(2.0f * static_cast<float>(y - static_cast<int32_t>(viewport.Y)) / height - 1.0f),
-                             0.0f);
+    const D3DXVECTOR3 device(
+        2.0f * static_cast<float>(x - static_cast<int32_t>(viewport.X)) / width - 1.0f,
+        -(2.0f * static_cast<float>(y - static_cast<int32_t>(viewport.Y)) / height - 1.0f), 0.0f);
     D3DXMATRIX viewProjection, inverse;
     D3DXMatrixMultiply(&viewProjection, &view, &projection);
     PickRay ray{EyePosition(view), D3DXVECTOR3(0.0f, 0.0f, 0.0f)};

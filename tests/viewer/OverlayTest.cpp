@@ -66,7 +66,8 @@ public:
         real.Point(p, colour);
     }
     void Line(const D3DXVECTOR3& a, const D3DXVECTOR3& b, D3DCOLOR colour) override {
-        lines.push_back(Format("line %.3f %.3f %.3f to %.3f %.3f %.3f %08X", a.x, a.y, a.z, b.x, b.y, b.z, colour));
+        lines.push_back(
+            Format("line %.3f %.3f %.3f to %.3f %.3f %.3f %08X", a.x, a.y, a.z, b.x, b.y, b.z, colour));
         real.Line(a, b, colour);
     }
     void Mirror(bool on) override {
@@ -92,14 +93,17 @@ struct V {
 };
 
 std::string MeshBlock(const std::vector<V>& vertices, const std::vector<std::array<int, 3>>& faces) {
-    std::string s = Format("\t*MESH {\n\t\t*MESH_NUMVERTEX %zu\n\t\t*MESH_NUMFACES %zu\n\t\t*MESH_VERTEX_LIST {\n",
-                           vertices.size(), faces.size());
+    std::string s =
+        Format("\t*MESH {\n\t\t*MESH_NUMVERTEX %zu\n\t\t*MESH_NUMFACES %zu\n\t\t*MESH_VERTEX_LIST {\n",
+               vertices.size(), faces.size());
     for (size_t i = 0; i < vertices.size(); ++i)
-        s += Format("\t\t\t*MESH_VERTEX %zu\t%.4f\t%.4f\t%.4f\n", i, vertices[i].x, vertices[i].y, vertices[i].z);
+        s += Format("\t\t\t*MESH_VERTEX %zu\t%.4f\t%.4f\t%.4f\n", i, vertices[i].x, vertices[i].y,
+                    vertices[i].z);
     s += "\t\t}\n\t\t*MESH_FACE_LIST {\n";
     for (size_t f = 0; f < faces.size(); ++f)
-        s += Format("\t\t\t*MESH_FACE %zu:\tA: %d B: %d C: %d AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING 1\t*MESH_MTLID 0\n", f,
-                    faces[f][0], faces[f][1], faces[f][2]);
+        s += Format(
+            "\t\t\t*MESH_FACE %zu:\tA: %d B: %d C: %d AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING 1\t*MESH_MTLID 0\n",
+            f, faces[f][0], faces[f][1], faces[f][2]);
     return s + "\t\t}\n";
 }
 
@@ -135,8 +139,10 @@ std::string BoneWeights(const char* name) {
 std::string SkinScene() {
     std::string s = Header;
     s += Bone("BoneA", 1.0f) + Bone("BoneB", 0.0f) + Bone("BoneC", 0.0f);
-    s += "*GEOMOBJECT {\n" + NodeTm("Skin", 0, 0, 0) + MeshBlock({{0, 5, 0}, {1, 5, 0}, {0, 5, 1}}, {{0, 1, 2}});
-    s += "\t\t*MESH_WEIGHTS {\n\t\t\t*MESH_INIT_TM {\n\t\t\t\t*TM_ROW0 1.0 0.0 0.0\n\t\t\t\t*TM_ROW1 0.0 1.0 0.0\n"
+    s += "*GEOMOBJECT {\n" + NodeTm("Skin", 0, 0, 0) +
+         MeshBlock({{0, 5, 0}, {1, 5, 0}, {0, 5, 1}}, {{0, 1, 2}});
+    s += "\t\t*MESH_WEIGHTS {\n\t\t\t*MESH_INIT_TM {\n\t\t\t\t*TM_ROW0 1.0 0.0 0.0\n\t\t\t\t*TM_ROW1 0.0 1.0 "
+         "0.0\n"
          "\t\t\t\t*TM_ROW2 0.0 0.0 1.0\n\t\t\t\t*TM_ROW3 0.0 0.0 0.0\n\t\t\t}\n";
     const char* bones[3] = {"BoneA", "BoneB", "BoneC"};
     const char* weights[3] = {"0.5", "0.375", "0.125"};
@@ -285,10 +291,10 @@ TEST_F(OverlayTest, FullScreenPlacesStatusLinesByTheOptionSizeAndTheRestByTheCli
     View().helperSelection = 0;
     Click(1, 0, 0);
     EXPECT_EQ(Drawn("320,10"), (Lines{"320,10 default |c0F8No intersection"})); // client W / 2
-    EXPECT_EQ(Drawn("490,10 "), (Lines{"490,10 |c0F8Helper world TM"}));     // client W - 150
-    EXPECT_EQ(Drawn("730,13"), (Lines{"730,13 default Spd:2.00"}));          // /resx - 70
-    EXPECT_EQ(Drawn("650,1 ").size(), 1u);                                   // /resx - 150
-    EXPECT_EQ(Drawn("550,580 ").size(), 1u);                                 // /resx - 250, /resy - 20
+    EXPECT_EQ(Drawn("490,10 "), (Lines{"490,10 |c0F8Helper world TM"}));        // client W - 150
+    EXPECT_EQ(Drawn("730,13"), (Lines{"730,13 default Spd:2.00"}));             // /resx - 70
+    EXPECT_EQ(Drawn("650,1 ").size(), 1u);                                      // /resx - 150
+    EXPECT_EQ(Drawn("550,580 ").size(), 1u);                                    // /resx - 250, /resy - 20
 }
 
 // ---- the vertex section --------------------------------------------------------------------------
@@ -300,13 +306,13 @@ TEST_F(OverlayTest, SelectedVertexShowsItsRowsMatricesAndMarkers) {
     Step();
     EXPECT_EQ(Drawn("1,"), (Lines{"1,15 Mesh:0/1 Plate", "1,27 VerNr:2/6", "1,39 TPos:0.000 5.000 0.000",
                                   "1,51 Pos:0.000 5.000 0.000"}));
-    EXPECT_EQ(Drawn("490,"), (Lines{"490,160 |c0F8Bounding box min:", "490,166 -20.00,5.00,-20.00",
-                                    "490,173 |c0F8Bounding box max:", "490,179 20.00,5.00,20.00",
-                                    "490,124 |c0F8Mesh local TM", "490,130 1.000 0.000 0.000",
-                                    "490,136 0.000 1.000 0.000", "490,142 0.000 0.000 1.000",
-                                    "490,148 0.000 0.000 0.000", "490,90 |c0F8Mesh world TM",
-                                    "490,96 1.000 0.000 0.000", "490,102 0.000 1.000 0.000",
-                                    "490,108 0.000 0.000 1.000", "490,114 0.000 0.000 0.000"}));
+    EXPECT_EQ(
+        Drawn("490,"),
+        (Lines{"490,160 |c0F8Bounding box min:", "490,166 -20.00,5.00,-20.00",
+               "490,173 |c0F8Bounding box max:", "490,179 20.00,5.00,20.00", "490,124 |c0F8Mesh local TM",
+               "490,130 1.000 0.000 0.000", "490,136 0.000 1.000 0.000", "490,142 0.000 0.000 1.000",
+               "490,148 0.000 0.000 0.000", "490,90 |c0F8Mesh world TM", "490,96 1.000 0.000 0.000",
+               "490,102 0.000 1.000 0.000", "490,108 0.000 0.000 1.000", "490,114 0.000 0.000 0.000"}));
     // The markers, mirrored with the picture: the vertex, the mesh's place, the normal (facing
     // the camera, a tenth of the 15 units to the eye long), then the world matrix's tripod
     // (a tenth of the 10 units from the eye to the mesh's origin).
@@ -322,7 +328,8 @@ TEST_F(OverlayTest, SelectedVertexShowsItsRowsMatricesAndMarkers) {
                         "mirror off"};
     Lines seen;
     for (const std::string& l : drawn)
-        if (l.rfind("mirror", 0) == 0 || l.rfind("point", 0) == 0 || l.rfind("line", 0) == 0) seen.push_back(l);
+        if (l.rfind("mirror", 0) == 0 || l.rfind("point", 0) == 0 || l.rfind("line", 0) == 0)
+            seen.push_back(l);
     EXPECT_EQ(seen, markers);
 }
 
@@ -341,8 +348,8 @@ TEST_F(OverlayTest, ThreeBoneWeightsTheLastBeingTheRest) {
     Step();
     // BoneA (weight 0.5) stands 1 above its bind place: the vertex moves up by half of that.
     EXPECT_EQ(Drawn("1,"), (Lines{"1,15 Mesh:0/1 Skin", "1,27 VerNr:0/3", "1,39 TPos:0.000 5.000 0.500",
-                                  "1,51 Pos:0.000 5.000 0.000", "1,63 Bone0: 50% BoneA", "1,75 Bone1: 37% BoneB",
-                                  "1,87 Bone2: 12% BoneC"}));
+                                  "1,51 Pos:0.000 5.000 0.000", "1,63 Bone0: 50% BoneA",
+                                  "1,75 Bone1: 37% BoneB", "1,87 Bone2: 12% BoneC"}));
 }
 
 TEST_F(OverlayTest, BoneNumberPastTheMeshsBonesIsReportedAndPrintedWithoutName) {
@@ -358,7 +365,8 @@ TEST_F(OverlayTest, BoneNumberPastTheMeshsBonesIsReportedAndPrintedWithoutName) 
     Step();
     EXPECT_EQ(Drawn("1,87"), (Lines{"1,87 Bone2: 12% "}));
     bool reported = false;
-    for (const std::string& e : entries) reported |= e.find("Invalid bone - NULL pointer returned") != std::string::npos;
+    for (const std::string& e : entries)
+        reported |= e.find("Invalid bone - NULL pointer returned") != std::string::npos;
     EXPECT_TRUE(reported);
 }
 
@@ -448,7 +456,8 @@ TEST_F(OverlayTest, InstalledOverlayDrawsThroughTheGraphicsObjectsTextQueue) {
     const DXC_PrintfContainer& text = *gfx->GetPrintfContainer();
     ASSERT_EQ(text.GetLineCount(), 1);
     const DXC_PrintfContainer::Run& run = text.GetRun(text.GetLine(0).firstRun);
-    EXPECT_EQ(std::string(text.RunText(run), static_cast<size_t>(run.textLength)), "ViewKZV for Linux  0.0 fps");
+    EXPECT_EQ(std::string(text.RunText(run), static_cast<size_t>(run.textLength)),
+              "ViewKZV for Linux  0.0 fps");
     EXPECT_EQ(gfx->GetFont()->sizeFactor, 1.0f);
     EXPECT_TRUE(drawn.empty()); // the test's own canvas was not used
 }
