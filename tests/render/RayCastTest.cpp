@@ -14,10 +14,10 @@ namespace {
 class RayCastTest : public ::testing::Test {
 protected:
     DXC_Mesh* Quad(const char* name, float z) {
-        QuadSpec spec;
-        spec.position = D3DXVECTOR3(0.0f, 0.0f, z);
-        spec.size = 2.0f;
-        return AddQuad(*r.gfx, scene, name, spec);
+        QuadSpec quad;
+        quad.position = D3DXVECTOR3(0.0f, 0.0f, z);
+        quad.size = 2.0f;
+        return AddQuad(*r.gfx, scene, name, quad);
     }
     RecordingGfx r;
     DXC_3dScene scene;
