@@ -71,8 +71,7 @@ template <class Record, class ReadRecord>
 int32_t KZVLoader::ReadNumberedList(const NumberedListReader::Kind& kind, Record* records, int32_t size,
                                     ReadRecord readRecord) {
     ArrayRecords<Record, ReadRecord> target(records, readRecord);
-    // Each of these lists takes about a quarter of the bytes of a face list of the same mesh.
-    NumberedListReader list(*this, kind, target, size, listSplitBytes / 4 > 0 ? listSplitBytes / 4 : 1);
+    NumberedListReader list(*this, kind, target, size, listSplitBytes);
     list.waitForSecondReader = waitForSecondReaders;
     const int32_t end = list.ReadBlock();
     if (list.handedOver) ++splitLists;

@@ -85,8 +85,8 @@ public:
     int32_t LoadTextFromMemory(DXC_3dScene* scene, const char* name, const unsigned char* bytes, int32_t size,
                                int32_t flags);
 
-    // Face lists and other numbered lists of at least this many bytes (and 1/4 of it) are read
-    // by two threads (the result is the same).
+    // Face lists and other numbered lists of at least this many bytes are read by two threads
+    // (the result is the same).
     void SetListSplitBytes(int32_t bytes) { listSplitBytes = bytes; }
     // Split lists wait for their second reader even when it has not begun when the first arrives
     // (otherwise the first reads on by itself): for tests that need every split taken.

@@ -17,7 +17,7 @@ class TextDataFileReader;
 class NumberedListReader {
 public:
     // Lists of at least this many bytes (and without nested blocks) are read by two threads.
-    static constexpr int32_t DefaultSplitBytes = 1 << 18;
+    static constexpr int32_t DefaultSplitBytes = 1 << 20;
 
     // What a list holds. Read takes the rest of record index through the reader given (each
     // thread reads through its own); Clear returns records [from, to) to zero.
