@@ -18,7 +18,8 @@ constexpr const char* kHostKey = "kzv.ui";
 // padding above and below it).
 int BarHeight() {
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float font = ImGui::GetIO().Fonts->Fonts.empty() ? 13.0f : ImGui::GetIO().Fonts->Fonts[0]->FontSize;
+    const ImFontAtlas& atlas = *ImGui::GetIO().Fonts;
+    const float font = atlas.Fonts.empty() ? 13.0f : atlas.Fonts[0]->FontSize;
     return static_cast<int>(font + style.FramePadding.y * 2.0f + 0.5f);
 }
 
@@ -32,6 +33,7 @@ ImGuiHost::ImGuiHost(SDL_Window* window, bool menuBar) : window_(window), menuBa
     io.IniFilename = nullptr; // no imgui.ini in the user's folder
     io.LogFilename = nullptr;
     io.Fonts->AddFontDefault();
+    io.Fonts->Build(); // the font's size (and so the bar's height) is known once it is built
     ImGui::StyleColorsDark();
     ImGui_ImplSDL2_InitForOpenGL(window_, SDL_GL_GetCurrentContext());
     barHeight_ = menuBar_ ? BarHeight() : 0;
