@@ -152,9 +152,10 @@ void ImGuiHost::DrawMenuBar() {
     for (const MenuEntry& entry : menu_)
         if (menus.empty() || menus.back() != entry.menu) menus.push_back(entry.menu);
     for (const std::string& menu : menus) {
-        const bool open = ImGui::BeginMenu(menu.c_str());
-        TraceLastItem("menu:" + menu);
-        if (!open) continue;
+        if (!ImGui::BeginMenu(menu.c_str())) {
+            TraceLastItem("menu:" + menu); // an open menu's last item is its popup
+            continue;
+        }
         menuOpen_ = true;
         for (const MenuEntry& entry : menu_) {
             if (entry.menu != menu) continue;

@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -91,9 +92,14 @@ public:
     explicit InfoPanel(InfoContent content) : content_(std::move(content)) {}
     bool Draw(std::function<void()>*) override {
         if (!BeginDialog(content_.caption, this, &opened_)) return false;
+        // The text scrolls when the window is too small for it; OK stays in view.
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        const ImVec2 area(std::min(560.0f, display.x - 40.0f), std::min(560.0f, display.y - 90.0f));
+        ImGui::BeginChild("text", ImVec2(std::max(area.x, 100.0f), std::max(area.y, 60.0f)));
         for (const std::string& line : content_.lines) ImGui::TextUnformatted(line.c_str());
         ImGui::Separator();
         for (size_t block = 0; block < content_.keyTexts.size(); ++block) DrawKeys(block);
+        ImGui::EndChild();
         ImGui::Spacing();
         const bool ok = Button("OK", "Info:OK") || EscapePressed();
         if (ok) ImGui::CloseCurrentPopup();
@@ -263,14 +269,23 @@ std::unique_ptr<UiPanel> MakeInfoPanel(const InfoContent& content) {
 void TraceLastItem(const std::string& id) {
     static const bool tracing = std::getenv("KZV_UI_TRACE") != nullptr;
     if (!tracing) return;
-    static std::map<std::string, std::pair<int, int>> last;
+    struct Seen {
+        int x, y, frame;
+    };
+    static std::map<std::string, Seen> seen;
     const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
-    const std::pair<int, int> centre(static_cast<int>((min.x + max.x) * 0.5f),
-                                     static_cast<int>((min.y + max.y) * 0.5f));
-    auto it = last.find(id);
-    if (it != last.end() && it->second == centre) return;
-    last[id] = centre;
-    std::fprintf(stderr, "ui-item %s %d %d\n", id.c_str(), centre.first, centre.second);
+    const int x = static_cast<int>((min.x + max.x) * 0.5f), y = static_cast<int>((min.y + max.y) * 0.5f);
+    const int frame = ImGui::GetFrameCount();
+    // Named again when it moves or comes back after a frame without it (a menu opened again).
+    auto it = seen.find(id);
+    const bool known =
+        it != seen.end() && it->second.x == x && it->second.y == y && it->second.frame + 1 >= frame;
+    seen[id] = Seen{x, y, frame};
+    if (known) return;
+    std::string word = id; // one word for scripts: blanks become '_'
+    for (char& c : word)
+        if (c == ' ') c = '_';
+    std::fprintf(stderr, "ui-item %s %d %d\n", word.c_str(), x, y);
     std::fflush(stderr);
 }
 

@@ -26,8 +26,9 @@ std::unique_ptr<UiPanel> MakeMessagePanel(const std::string& caption, const std:
 std::unique_ptr<UiPanel> MakeInfoPanel(const InfoContent& content);
 
 // With KZV_UI_TRACE set in the environment, names the centre of the last item drawn (window
-// pixels) on standard error as "ui-item ID X Y", whenever it changes: scripts that drive the
-// window with real mouse clicks find the controls by it.
+// pixels) on standard error as "ui-item ID X Y" (blanks in ID as '_') when it first appears,
+// moves, or appears again after a frame without it: scripts that drive the window with real
+// mouse clicks find the controls by it.
 void TraceLastItem(const std::string& id);
 
 // A line of key text split at its tabs (or runs of two or more blanks) into columns.
