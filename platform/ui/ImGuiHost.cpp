@@ -178,8 +178,9 @@ void ImGuiHost::DrawBanner(int width) {
     float y = static_cast<float>(barHeight_) + 4.0f;
     for (std::string line; std::getline(lines, line);) {
         const ImVec2 size = ImGui::CalcTextSize(line.c_str());
-        draw->AddText(ImVec2((static_cast<float>(width) - size.x) * 0.5f, y), IM_COL32(255, 255, 255, 255),
-                      line.c_str());
+        const float x = (static_cast<float>(width) - size.x) * 0.5f;
+        draw->AddText(ImVec2(x, y), IM_COL32(255, 255, 255, 255), line.c_str());
+        TraceAt("banner:" + line, static_cast<int>(x + size.x * 0.5f), static_cast<int>(y + size.y * 0.5f));
         y += ImGui::GetTextLineHeightWithSpacing();
     }
 }

@@ -110,7 +110,11 @@ public:
 private:
     void DrawKeys(size_t block) {
         const std::string id = "keys" + std::to_string(block);
-        if (!ImGui::BeginTable(id.c_str(), 2, ImGuiTableFlags_SizingFixedFit)) return;
+        if (!ImGui::BeginTable(id.c_str(), 2)) return;
+        // Every block's key column has the same width, so the texts line up from block to block.
+        ImGui::TableSetupColumn("key", ImGuiTableColumnFlags_WidthFixed,
+                                ImGui::CalcTextSize("<SHIFT>+<PGDWN>  ").x);
+        ImGui::TableSetupColumn("action", ImGuiTableColumnFlags_WidthStretch);
         std::istringstream lines(content_.keyTexts[block]);
         for (std::string line; std::getline(lines, line);) {
             const std::vector<std::string> columns = SplitKeyColumns(line);
@@ -267,14 +271,17 @@ std::unique_ptr<UiPanel> MakeInfoPanel(const InfoContent& content) {
 }
 
 void TraceLastItem(const std::string& id) {
+    const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
+    TraceAt(id, static_cast<int>((min.x + max.x) * 0.5f), static_cast<int>((min.y + max.y) * 0.5f));
+}
+
+void TraceAt(const std::string& id, int x, int y) {
     static const bool tracing = std::getenv("KZV_UI_TRACE") != nullptr;
     if (!tracing) return;
     struct Seen {
         int x, y, frame;
     };
     static std::map<std::string, Seen> seen;
-    const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
-    const int x = static_cast<int>((min.x + max.x) * 0.5f), y = static_cast<int>((min.y + max.y) * 0.5f);
     const int frame = ImGui::GetFrameCount();
     // Named again when it moves or comes back after a frame without it (a menu opened again).
     auto it = seen.find(id);
@@ -289,18 +296,37 @@ void TraceLastItem(const std::string& id) {
     std::fflush(stderr);
 }
 
+namespace {
+
+// The length of the key names at the start of a line ("<SHIFT>+<PGUP>"); 0 when it has none.
+size_t KeyNamesLength(const std::string& line) {
+    size_t i = 0;
+    while (i < line.size() && line[i] == '<') {
+        const size_t close = line.find('>', i);
+        if (close == std::string::npos) return 0;
+        i = close + 1;
+        if (i + 1 < line.size() && line[i] == '+' && line[i + 1] == '<') ++i;
+    }
+    return i;
+}
+
+} // namespace
+
+// The key names form the first column whatever follows them (tabs, a run of blanks or a single
+// blank); a line without key names is split at its tabs and runs of blanks.
 std::vector<std::string> SplitKeyColumns(const std::string& line) {
     std::vector<std::string> columns;
+    size_t start = KeyNamesLength(line);
+    if (start > 0) columns.push_back(line.substr(0, start));
     std::string current;
-    size_t i = 0;
+    size_t i = start;
     while (i < line.size()) {
         const bool tab = line[i] == '\t';
-        const bool blanks = line[i] == ' ' && i + 1 < line.size() && line[i + 1] == ' ';
-        if ((tab || blanks) && !current.empty()) {
-            columns.push_back(current);
-            current.clear();
-        }
+        const bool blanks =
+            line[i] == ' ' && (current.empty() || (i + 1 < line.size() && line[i + 1] == ' '));
         if (tab || blanks) {
+            if (!current.empty()) columns.push_back(current);
+            current.clear();
             while (i < line.size() && (line[i] == '\t' || line[i] == ' ')) ++i;
             continue;
         }

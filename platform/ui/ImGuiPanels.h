@@ -30,6 +30,8 @@ std::unique_ptr<UiPanel> MakeInfoPanel(const InfoContent& content);
 // moves, or appears again after a frame without it: scripts that drive the window with real
 // mouse clicks find the controls by it.
 void TraceLastItem(const std::string& id);
+// The same for something drawn at x, y that is no item (a line of the banner).
+void TraceAt(const std::string& id, int x, int y);
 
 // A line of key text split at its tabs (or runs of two or more blanks) into columns.
 std::vector<std::string> SplitKeyColumns(const std::string& line);

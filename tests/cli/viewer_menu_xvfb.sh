@@ -103,6 +103,8 @@ print(n / (len(a) * len(a[0]) / 3))' "$1" "$2"; }
 start showcase.kzv /resx:480 /resy:360 /stop /t:1
 shot ScreenShot0.bmp
 check "the scene's frame lies below the menu bar" "480 $((360 - bar))" "$(bmp_size ScreenShot0.bmp)"
+grep -q "^ui-item banner:Loading... 240 " viewer.err && echo "ok: the loading banner was shown, centred" ||
+  { echo "FAIL: no loading banner"; grep banner viewer.err; fail=1; }
 
 # A menu opened and closed with a click into the scene: the menu was drawn over the window, and
 # the next frames render the same picture as before (the device's state was restored).

@@ -145,7 +145,7 @@ TEST(FileFilterTest, PatternsMatchWholeNamesWithoutRegardToCase) {
     EXPECT_TRUE(FilterMatches(FileFilter{"All", {}}, "anything"));
 }
 
-TEST(InfoKeyColumnsTest, TabsAndRunsOfBlanksSeparateColumnsSingleBlanksDoNot) {
+TEST(InfoKeyColumnsTest, KeyNamesMakeTheFirstColumnWhateverBlanksOrTabsFollowThem) {
     using Columns = std::vector<std::string>;
     EXPECT_EQ(SplitKeyColumns("<ESC>\t\texit"), (Columns{"<ESC>", "exit"}));
     EXPECT_EQ(SplitKeyColumns("<LEFT>                turn left"), (Columns{"<LEFT>", "turn left"}));
@@ -153,6 +153,11 @@ TEST(InfoKeyColumnsTest, TabsAndRunsOfBlanksSeparateColumnsSingleBlanksDoNot) {
     EXPECT_EQ(SplitKeyColumns("<S>             toggle shading mode (solid, wire, point)"),
               (Columns{"<S>", "toggle shading mode (solid, wire, point)"}));
     EXPECT_EQ(SplitKeyColumns("<BREAK>\tstops animation"), (Columns{"<BREAK>", "stops animation"}));
+    EXPECT_EQ(SplitKeyColumns("<SHIFT>+<PGDWN> move down"), (Columns{"<SHIFT>+<PGDWN>", "move down"}));
+    EXPECT_EQ(SplitKeyColumns("<CTRL>+<RIGHT> rotate world around Z-Axis"),
+              (Columns{"<CTRL>+<RIGHT>", "rotate world around Z-Axis"}));
+    EXPECT_EQ(SplitKeyColumns("<+>\t\tmove forward in time"), (Columns{"<+>", "move forward in time"}));
+    EXPECT_EQ(SplitKeyColumns("plain  text\tcolumns"), (Columns{"plain", "text", "columns"}));
 }
 
 } // namespace
