@@ -157,6 +157,8 @@ void ImGuiHost::DrawMenuBar() {
             continue;
         }
         menuOpen_ = true;
+        // Escape closes an open menu, as it does a system menu.
+        if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) ImGui::CloseCurrentPopup();
         for (const MenuEntry& entry : menu_) {
             if (entry.menu != menu) continue;
             if (entry.label.empty()) {
