@@ -39,13 +39,18 @@ where() { # id [from]
   done
   tail -n +$((from + 1)) viewer.err | grep "^ui-item $1 " | tail -1 | cut -d' ' -f3-4
 }
-# Clicks the control with the left button once it is drawn (after line FROM) and has settled.
+# Clicks the control with the left button once it is drawn (after line FROM) and has stayed in
+# place for half a second (a new popup is first laid out somewhere else; frames may be slow).
 click() { # id [from]
-  local at
+  local at before=""
   at=$(where "$1" "${2:-0}")
   [ -n "$at" ] || { echo "FAIL: control $1 never drawn"; fail=1; return 1; }
-  sleep 0.4
-  at=$(where "$1" "${2:-0}")
+  for _ in $(seq 20); do
+    sleep 0.5
+    before=$at
+    at=$(where "$1" "${2:-0}")
+    [ "$at" = "$before" ] && break
+  done
   # shellcheck disable=SC2086
   xdotool mousemove --window "$wid" $at click 1
   sleep 0.4
