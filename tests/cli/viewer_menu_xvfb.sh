@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The viewer's menu and dialogs in a real window under its own X server, driven by real mouse
 # clicks and typing (xdotool): the scene below the menu bar, a menu that leaves the picture as it
-# was, keys typed into a dialog kept from the key commands, a scene opened and a binary scene
+# was, clicks on the bar or a menu that are no picks, keys typed into a dialog kept from the key
+# commands, a scene opened and a binary scene
 # saved and opened again through the dialogs, the info window, the texture folder, a failed
 # open that keeps the viewer, a file dropped onto the window (X drag and drop), Exit and /nm.
 . "$(dirname "${BASH_SOURCE[0]}")/lib/common.bash"
@@ -137,14 +138,32 @@ window_png after.png
 d=$(png_diff before.png after.png $bar) # below the bar, where "File" may stay highlighted
 alive && same "$d" && echo "ok: Escape closes the menu ($d)" || { echo "FAIL: Escape in the menu ($d)"; fail=1; }
 
+# Right clicks on the bar, and into the scene while a menu is open, are no picks: the overlay
+# shows no ray result. A right click into the scene afterwards is one, and changes the picture.
+xdotool mousemove --window "$wid" 200 5 click 3
+click menu:File
+xdotool mousemove --window "$wid" 240 200 click 3
+sleep 0.3
+xdotool mousemove --window "$wid" 300 5 click 1 # closes the menu if the right click did not
+sleep 0.5
+shot ScreenShot2.bmp
+d=$($compare ScreenShot0.bmp ScreenShot2.bmp)
+same "$d" && echo "ok: right clicks on the bar and a menu are no picks ($d)" || { echo "FAIL: a menu click was a pick ($d)"; fail=1; }
+xdotool mousemove --window "$wid" 240 200 click 3
+sleep 0.5
+shot ScreenShot3.bmp
+d=$($compare ScreenShot0.bmp ScreenShot3.bmp)
+awk -v d="$d" 'BEGIN { exit !(d > 0.0005) }' && echo "ok: a right click into the scene is a pick ($d)" ||
+  { echo "FAIL: the scene's right click showed nothing ($d)"; fail=1; }
+
 # Keys typed into the open dialog (S shading, X mirror, C camera) and Escape, which cancels it,
 # reach no key command: the viewer runs on with the same picture and the same scene.
 open_typed "sxc"
 xdotool key Escape
 sleep 0.5
 alive && echo "ok: Escape in a dialog cancels it and the viewer goes on" || { echo "FAIL: the viewer ended"; fail=1; }
-shot ScreenShot2.bmp
-d=$($compare ScreenShot0.bmp ScreenShot2.bmp)
+shot ScreenShot4.bmp
+d=$($compare ScreenShot3.bmp ScreenShot4.bmp)
 same "$d" && echo "ok: keys typed into the dialog changed nothing ($d)" || { echo "FAIL: keys reached the commands ($d)"; fail=1; }
 check "cancelled open keeps the scene" "showcase.kzv - ViewKZV" "$(xdotool getwindowname "$wid")"
 
@@ -154,7 +173,7 @@ open_typed "skinned.kzv"
 click button:Open "$m"
 title_is "skinned.kzv - ViewKZV" && echo "ok: scene opened through the dialog" || { echo "FAIL: open: $(xdotool getwindowname "$wid")"; fail=1; }
 sleep 0.5
-shot ScreenShot3.bmp
+shot ScreenShot5.bmp
 
 # Save binary: the proposed name in the start folder; a second save asks before replacing.
 m=$(mark)
@@ -175,8 +194,8 @@ open_typed "skinned.3sc"
 xdotool key Return
 title_is "skinned.3sc - ViewKZV" && echo "ok: binary scene opened" || { echo "FAIL: binary open"; fail=1; }
 sleep 0.5
-shot ScreenShot4.bmp
-d=$($compare ScreenShot3.bmp ScreenShot4.bmp)
+shot ScreenShot6.bmp
+d=$($compare ScreenShot5.bmp ScreenShot6.bmp)
 same "$d" && echo "ok: the binary scene shows the same picture ($d)" || { echo "FAIL: binary picture ($d)"; fail=1; }
 
 # The info window: shown over the scene, gone after OK.
@@ -229,8 +248,8 @@ check "Exit ends the viewer" 1 $?
 
 # /nm: no bar, the whole window is the scene's.
 start showcase.kzv /resx:320 /resy:240 /stop /nm
-shot ScreenShot5.bmp
-check "/nm frame has the window's size" "320 240" "$(bmp_size ScreenShot5.bmp)"
+shot ScreenShot7.bmp
+check "/nm frame has the window's size" "320 240" "$(bmp_size ScreenShot7.bmp)"
 grep -q "^ui-item menu:" viewer.err && { echo "FAIL: a menu was drawn with /nm"; fail=1; }
 xdotool key Escape
 finish
