@@ -89,7 +89,9 @@ bool ImGuiHost::TakeEvent(SDL_Event& event) {
     case SDL_KEYDOWN:
         return Busy() || io.WantCaptureKeyboard || io.WantTextInput;
     case SDL_MOUSEBUTTONDOWN:
-        if (Busy() || mouseOverUi_ || event.button.y < barHeight_) return true;
+        // Decided by where the click is, not by what ImGui knew at its last frame: the pointer
+        // may have left the bar since (a click right after a move arrives in the same pump).
+        if (Busy() || event.button.y < barHeight_) return true;
         event.button.y -= barHeight_;
         return false;
     case SDL_MOUSEBUTTONUP:
@@ -132,7 +134,6 @@ bool ImGuiHost::Draw(int width, int height) {
     DrawMenuBar();
     DrawBanner(width);
     DrawPanels();
-    mouseOverUi_ = ImGui::GetIO().WantCaptureMouse;
     ImGui::Render();
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     return true;

@@ -66,7 +66,6 @@ private:
     bool glReady_ = false;
     bool menuOpen_ = false;
     bool reportedBusy_ = false;
-    bool mouseOverUi_ = false;
     std::vector<MenuEntry> menu_;
     std::string banner_;
     std::vector<std::unique_ptr<UiPanel>> panels_;

@@ -159,6 +159,7 @@ private:
             const bool enter =
                 ImGui::InputText("File name", buffer, sizeof buffer, ImGuiInputTextFlags_EnterReturnsTrue);
             TraceLastItem("field:name");
+            if (ImGui::IsItemActive()) TraceLastItem("field:name:typing"); // takes the keys now
             model_.name = buffer;
             DrawFilters();
             if (enter) return AcceptName();
