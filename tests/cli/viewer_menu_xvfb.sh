@@ -90,21 +90,7 @@ finish() {
 }
 # The share of pixels that differ between two Print screenshots, leaving out the bottom rows,
 # where the overlay's credit line shows the changing frame rate.
-framediff() {
-  python3 -c '
-import struct, sys
-def read(path):
-    d = open(path, "rb").read()
-    offset, = struct.unpack_from("<I", d, 10)
-    w, h = struct.unpack_from("<ii", d, 18)
-    size = struct.unpack_from("<H", d, 28)[0] // 8
-    stride = (w * size + 3) & ~3
-    rows = [d[offset + r * stride: offset + r * stride + w * size] for r in range(abs(h))]
-    rows = rows[::-1] if h > 0 else rows  # top row first
-    return [[row[x * size: x * size + 3] for x in range(w)] for row in rows]
-a, b = read(sys.argv[1])[:-24], read(sys.argv[2])[:-24]
-n = sum(1 for ra, rb in zip(a, b) for pa, pb in zip(ra, rb) if max(abs(x - y) for x, y in zip(pa, pb)) > 8)
-print(n / (len(a) * len(a[0])))' "$1" "$2"; }
+framediff() { python3 "$src/tests/cli/lib/bmp_compare.py" "$1" "$2" --ignore-bottom 24; }
 same() { [ -n "$1" ] && awk -v d="$1" 'BEGIN { exit !(d <= 0.001) }'; }
 bmp_size() { python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); w,h=struct.unpack_from("<ii",d,18); print(w,abs(h))' "$1"; }
 png_diff() { # a.png b.png [first row]: the share of pixels that differ
