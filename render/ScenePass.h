@@ -74,13 +74,17 @@ public:
     // The texture-coordinate set the processor writes for subset i of a mesh, -1 for none.
     static int32_t SphereMapChannel(const DXC_Mesh& mesh, int32_t subset);
 
+    // Switches the X mirror of the projection: the projection's first column changes sign and
+    // the cull mode with it. Called twice, it puts both back; the overlay brackets its
+    // projections and markers with it while the scene is mirrored.
+    void MirrorProjection();
+
 private:
     struct DepthEntry {
         int32_t index;
         float depth;
     };
 
-    void MirrorProjection();
     void DrawBackground(DXC_3dScene& scene);
     int32_t SetEnvironment(DXC_3dScene& scene);
     void ReleaseEnvironment(DXC_3dScene& scene, int32_t fogOn);

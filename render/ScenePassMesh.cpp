@@ -8,6 +8,7 @@
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
 #include "render/DXC_Texture.h"
+#include "render/MeshPose.h"
 #include "render/ScenePass.h"
 #include "scene/Mesh.h"
 
@@ -99,23 +100,8 @@ void DXC_ScenePass::SetWorldPalette(DXC_Mesh& mesh, DXC_MeshData& data, const D3
         Warning("Number of bones too high for hardware vertex blending: %i", count);
     gfx.SetIndexedVertexBlend(1);
     gfx.SetWorldMatrix(0, world);
-    DynaMem<BoneRecord>& bones = mesh.GetBones();
-    for (int32_t s = 1; s < count && s < DXC_Gfx::WorldMatrices; ++s) {
-        const BoneRecord* bone = bones.GetAt(s);
-        const DXC_3dObject* object = mesh.GetBoneObject(s);
-        if (!bone || !object) {
-            gfx.SetWorldMatrix(s, world);
-            continue;
-        }
-        // The bind pose: mesh init x inverse(bone init) carries a vertex from the mesh's
-        // initial frame into the bone's, which the bone's world matrix then moves.
-        D3DXMATRIX inverseInit, offset, m, full;
-        D3DXMatrixInverse(&inverseInit, nullptr, &bone->boneInit);
-        D3DXMatrixMultiply(&offset, &bone->meshInit, &inverseInit);
-        D3DXMatrixMultiply(&m, &offset, &object->worldTM);
-        D3DXMatrixMultiply(&full, &m, &parent);
-        gfx.SetWorldMatrix(s, full);
-    }
+    for (int32_t s = 1; s < count && s < DXC_Gfx::WorldMatrices; ++s)
+        gfx.SetWorldMatrix(s, SkinSlotMatrix(mesh, s, world, parent));
 }
 
 // 1 when the matrix that places the mesh mirrors it.

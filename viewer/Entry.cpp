@@ -12,6 +12,7 @@
 #include "viewer/CommandLine.h"
 #include "viewer/ErrorTrap.h"
 #include "viewer/Input.h"
+#include "viewer/InspectionOverlay.h"
 #include "viewer/Media.h"
 #include "viewer/RunViewer.h"
 #include "viewer/Usage.h"
@@ -149,6 +150,8 @@ int RunEngine(ViewerSettings& settings, PlatformWindow* window, EngineObjects& e
     services.events = engine.events.get();
     services.window = window;
     services.media = &engine.media;
+    InspectionOverlay overlay;
+    InstallInspectionOverlay(services, overlay);
     RunViewer(settings, services);
     ShutdownEngine(engine);
     return 1;

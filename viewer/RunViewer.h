@@ -35,7 +35,7 @@ struct ViewerServices {
     SoundPipelineFactory soundFactory = CreateSoundPipeline;
     std::unique_ptr<DXC_Media>* media = nullptr;
     // Mouse picking and inspection data (frame step 7) and the overlay (inside the overlay
-    // state bracket of step 12); none until the overlay exists.
+    // state bracket of step 12); InstallInspectionOverlay sets both, none draws nothing.
     std::function<void(ViewerLoop&)> inspect;
     std::function<void(ViewerLoop&)> overlay;
     // Menu commands from the window (none until the menu exists).
@@ -66,6 +66,8 @@ public:
     // The frame speed of the loaded scene (frames per second).
     float FrameSpeed() const;
     void SelectMesh(int32_t index);
+    // The render pass, whose point, line and mirror drawing the overlay shares.
+    DXC_ScenePass& Pass() { return pass; }
 
     ViewerSettings& settings;
     ViewerServices& services;
