@@ -3,6 +3,8 @@
 // file cannot be created.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -108,4 +110,26 @@ TEST_F(MeshDataFilesTest, NoGeometryWritesNothingAndAFileThatCannotBeCreatedStop
     EXPECT_EQ(WriteMeshDataFiles(mesh.get(), dir.string()), MeshDataFilesResult::NotCreated);
     EXPECT_EQ(Read("FaceData.txt"), "");
     EXPECT_EQ(WriteMeshDataFiles(mesh.get(), (dir / "missing").string()), MeshDataFilesResult::NotCreated);
+}
+
+// Buffered text reaches the disk only at the flush: a full disk must be an error there, never a
+// success announced over files that stayed short.
+TEST_F(MeshDataFilesTest, AFullDiskIsTheFilesErrorNotASuccess) {
+    MakeQuad(0);
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 8; // stands in for a full disk, for root too
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    try {
+        WriteMeshDataFiles(mesh.get(), dir.string());
+    } catch (const ErrorMsg& e) {
+        error = std::string(e.name) + ": " + e.message;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldSignal);
+    EXPECT_NE(error.find("FaceData.txt"), std::string::npos) << error;
+    EXPECT_NE(error.find("Error writing to file"), std::string::npos) << error;
 }
