@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/KeyCodes.h"
+#include "platform/ui/ImGuiHost.h"
 
 namespace {
 
@@ -56,14 +57,18 @@ public:
     }
 
 private:
-    // Only key events are taken from the queue; window events stay for the pump.
+    // Only key events are taken from the queue; window events stay for the pump. A key pressed
+    // while the window's menu or a dialog has the keyboard goes there instead.
     void TakeKeyEvents() {
         if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
         SDL_PumpEvents();
         SDL_Event events[64];
         int n;
         while ((n = SDL_PeepEvents(events, 64, SDL_GETEVENT, SDL_KEYDOWN, SDL_KEYUP)) > 0)
-            for (int i = 0; i < n; ++i) Apply(events[i].key);
+            for (int i = 0; i < n; ++i) {
+                ImGuiHost* ui = ImGuiHost::Of(SDL_GetWindowFromID(events[i].key.windowID));
+                if (!ui || !ui->TakeEvent(events[i])) Apply(events[i].key);
+            }
     }
 
     bool acquired_ = false;
@@ -81,6 +86,7 @@ public:
         if (!window_) return;
         SDL_Event e;
         while (SDL_PollEvent(&e)) Dispatch(e, sink);
+        if (ImGuiHost* ui = ImGuiHost::Of(window_)) ui->Deliver(sink);
     }
 
     bool WaitOne(WindowEventSink& sink, int timeoutMs) override {
@@ -91,11 +97,14 @@ public:
         SDL_Event e;
         if (!SDL_WaitEventTimeout(&e, timeoutMs)) return false;
         Dispatch(e, sink);
+        if (ImGuiHost* ui = ImGuiHost::Of(window_)) ui->Deliver(sink);
         return true;
     }
 
 private:
-    void Dispatch(const SDL_Event& e, WindowEventSink& sink) {
+    void Dispatch(SDL_Event& e, WindowEventSink& sink) {
+        ImGuiHost* ui = ImGuiHost::Of(window_);
+        if (ui && ui->TakeEvent(e)) return;
         switch (e.type) {
         case SDL_QUIT:
             sink.OnDestroy();
@@ -110,6 +119,11 @@ private:
         case SDL_MOUSEBUTTONDOWN:
             if (e.button.button == SDL_BUTTON_LEFT) sink.OnMouseButton(0, e.button.x, e.button.y);
             if (e.button.button == SDL_BUTTON_RIGHT) sink.OnMouseButton(1, e.button.x, e.button.y);
+            break;
+        case SDL_DROPFILE:
+            // A drop while a menu or dialog is up is refused, as a blocked window refuses it.
+            if (e.drop.file && !(ui && ui->Busy())) sink.OnDropFile(e.drop.file);
+            SDL_free(e.drop.file);
             break;
         default:
             break;
@@ -138,9 +152,13 @@ private:
             keyboard_.Clear(); // keys held while focus leaves are released
             sink.OnActivate(false);
             break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            sink.OnClientSize(w.data1, w.data2);
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // The scene's client area lies below the menu bar.
+            const ImGuiHost* ui = ImGuiHost::Of(window_);
+            const int bar = ui ? ui->MenuBarHeight() : 0;
+            sink.OnClientSize(w.data1, w.data2 > bar ? w.data2 - bar : 0);
             break;
+        }
         default:
             break;
         }

@@ -18,6 +18,12 @@ public:
     virtual void OnSizeMove(bool entering) = 0;               // a move or resize begins or ends
     virtual void OnClientSize(int width, int height) = 0;     // new client size
     virtual void OnMouseButton(int button, int x, int y) = 0; // 0 left, 1 right, client pixels
+    // A menu item was chosen (its command id).
+    virtual void OnMenuCommand(int32_t command) {}
+    // A menu was opened or a dialog shown (entering), or the last of them went (leaving).
+    virtual void OnMenuLoop(bool entering) {}
+    // A file was dropped onto the window.
+    virtual void OnDropFile(const char* path) {}
 };
 
 // The system keyboard as DirectInput gives it.

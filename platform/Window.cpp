@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/MessageBox.h"
+#include "platform/ui/ImGuiHost.h"
 
 namespace {
 
@@ -67,8 +68,17 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const WindowOptions& opti
     return std::unique_ptr<PlatformWindow>(new PlatformWindow(window, options.menu && !options.fullScreen));
 }
 
+PlatformWindow::PlatformWindow(void* window, bool menu)
+    : window_(window), ui_(std::make_unique<ImGuiHost>(static_cast<SDL_Window*>(window), menu)), menu_(menu) {
+}
+
+WindowUi& PlatformWindow::Ui() {
+    return *ui_;
+}
+
 PlatformWindow::~PlatformWindow() {
     if (presentsBoxes_) SetMessageBoxPresenter(nullptr);
+    ui_.reset();
     RestoreDesktopMode();
     SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
 }
@@ -78,14 +88,17 @@ void PlatformWindow::GetClientSize(int* width, int* height) const {
 }
 
 void PlatformWindow::SetClientSize(int width, int height) {
-    SDL_SetWindowSize(static_cast<SDL_Window*>(window_), width, height);
+    SDL_SetWindowSize(static_cast<SDL_Window*>(window_), width, height + ui_->MenuBarHeight());
     SDL_PumpEvents();
 }
 
 void GetWindowClientSize(void* window, int* width, int* height) {
     *width = 0;
     *height = 0;
-    if (window) SDL_GetWindowSize(static_cast<SDL_Window*>(window), width, height);
+    if (!window) return;
+    SDL_GetWindowSize(static_cast<SDL_Window*>(window), width, height);
+    if (const ImGuiHost* ui = ImGuiHost::Of(static_cast<SDL_Window*>(window)))
+        *height = *height > ui->MenuBarHeight() ? *height - ui->MenuBarHeight() : 0;
 }
 
 void WaitForWindowEvents() {

@@ -3,6 +3,9 @@
 #include <memory>
 #include <string>
 
+class ImGuiHost;
+class WindowUi;
+
 // The program's main window (an SDL2 window prepared for OpenGL) and the services that need
 // the window system: whether a display exists, client sizes, waiting for events, and message
 // boxes shown by the window system. The window handle handed to the graphics device (HWND)
@@ -15,7 +18,7 @@ struct WindowOptions {
     bool fullScreen = false;
     int display = 0;       // full screen only: the display (adapter) that shows the window
     bool resizable = true; // windowed: sizing border and maximise box
-    bool menu = true;      // the window has a menu bar
+    bool menu = false;     // windowed only: a menu bar at the top, above the scene's area
 };
 
 class PlatformWindow {
@@ -29,9 +32,11 @@ public:
     // The handle the Direct3D layer takes as device window (SDL_Window*).
     void* Handle() const { return window_; }
     void GetClientSize(int* width, int* height) const;
-    // Resizes the client area (as a user dragging the border would).
+    // Resizes the scene's client area (as a user dragging the border would).
     void SetClientSize(int width, int height);
     bool HasMenu() const { return menu_; }
+    // The window's menu bar, dialogs and banner (drawn over each presented frame).
+    WindowUi& Ui();
     void SetTitle(const char* title);
     // Full screen: switches the window's display to the mode nearest to the one asked for
     // (bits per pixel 32 or 16; refresh 0 = the display's choice) and describes the mode
@@ -45,8 +50,9 @@ public:
     void ShowMessageBoxes();
 
 private:
-    PlatformWindow(void* window, bool menu) : window_(window), menu_(menu) {}
+    PlatformWindow(void* window, bool menu);
     void* window_;
+    std::unique_ptr<ImGuiHost> ui_;
     bool menu_;
     bool presentsBoxes_ = false;
     bool modeChanged_ = false;
@@ -56,7 +62,8 @@ private:
 // once; later calls repeat it.
 bool DisplayAvailable();
 
-// Client-area size of a window handle; 0 x 0 for a null handle.
+// The size of the window's scene area: its client area less the rows of a menu bar at its top;
+// 0 x 0 for a null handle.
 void GetWindowClientSize(void* window, int* width, int* height);
 
 // Gives the window system a moment: processes its pending work and sleeps briefly. Used while

@@ -3,17 +3,21 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "foundation/Log.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
 #include "platform/Window.h"
+#include "platform/ui/WindowUi.h"
 #include "render/DXC_Gfx.h"
 #include "render/DXC_MeshData.h"
 #include "render/GfxSceneGraphics.h"
 #include "render/StartupView.h"
 #include "textscene/SceneLoad.h"
+#include "viewer/MenuCommands.h"
 #include "viewer/ViewerSettings.h"
 
 namespace {
@@ -48,8 +52,14 @@ ViewerLoop::ViewerLoop(ViewerSettings& s, ViewerServices& svc)
       sceneGraphics(std::make_unique<GfxSceneGraphics>(*svc.gfx)), pass(*svc.gfx),
       windowEvents(words, s, svc.media) {
     if (!services.sleep) services.sleep = DefaultSleep;
-    windowEvents.menuCommand = services.menuCommand;
     loader.SetGraphics(sceneGraphics.get());
+    windowEvents.menuCommand = services.menuCommand;
+    if (!services.window) return;
+    WindowUi& ui = services.window->Ui();
+    menu = std::make_unique<MenuCommands>(*this, ui);
+    if (services.window->HasMenu()) ui.SetMenu(MainMenuEntries());
+    if (!windowEvents.menuCommand) windowEvents.menuCommand = [this](int32_t command) { menu->Run(command); };
+    windowEvents.dropFile = [this](const char* path) { menu->OpenFile(path); };
 }
 
 ViewerLoop::~ViewerLoop() = default;
@@ -83,10 +93,51 @@ void ViewerLoop::SelectMesh(int32_t index) {
     }
 }
 
+void ViewerLoop::LoadOrRecover() {
+    if (loadedPath.empty()) {
+        Load();
+        loadedPath = settings.sceneFile;
+        return;
+    }
+    try {
+        Load();
+        loadedPath = settings.sceneFile;
+    } catch (const DXC_Error& e) {
+        Recover("DXC Error (DirectX8)", e.name, e.message);
+    } catch (const ErrorMsg& e) {
+        Recover("Error", e.name, e.message);
+    }
+}
+
+void ViewerLoop::Recover(const char* caption, const char* name, const char* message) {
+    const std::string text = std::string(name) + ": " + message;
+    LogMessage("Load failed, the last scene is loaded again: %s", text.c_str());
+    std::memcpy(settings.sceneFile, loadedPath.c_str(), loadedPath.size() + 1);
+    Load();
+    if (services.window)
+        services.window->Ui().ShowMessage(caption, text);
+    else
+        ShowMessageBox(caption, text.c_str());
+}
+
+// While a load runs no frame is drawn; the window shows the last frame with the banner over it.
+void ViewerLoop::ShowLoadingBanner(bool shown) {
+    if (!services.window) return;
+    services.window->Ui().SetBanner(shown ? LoadingBanner() : "");
+    if (shown) gfx.Present();
+}
+
 void ViewerLoop::Load() {
     words.startDirectory = WorkingDirectory();
     loader.SetDefaultTexturePath(gfx.GetDefaultTexturePath());
-    LoadScene(settings.sceneFile, &scene, -1, loader);
+    ShowLoadingBanner(true);
+    try {
+        LoadScene(settings.sceneFile, &scene, -1, loader);
+    } catch (...) {
+        ShowLoadingBanner(false);
+        throw;
+    }
+    ShowLoadingBanner(false);
     words.sceneName = FileNameOf(settings.sceneFile);
     if (services.window) services.window->SetTitle((words.sceneName + " - ViewKZV").c_str());
 
@@ -140,7 +191,7 @@ void ViewerLoop::StartSound() {
 void ViewerLoop::Run() {
     Prepare();
     for (;;) {
-        if (words.reloadRequest) Load();
+        if (words.reloadRequest) LoadOrRecover();
         if (!Frame()) break;
     }
 }
@@ -187,7 +238,13 @@ void ViewerLoop::LimitFrameRate() {
 }
 
 void ViewerLoop::AdvanceTime() {
-    if (!view.paused && !words.menuOrSizing) view.animationTime += settings.speed * view.frameDelta;
+    if (words.menuOrSizing) {
+        heldTime += view.frameDelta;
+        return;
+    }
+    const double delta = view.frameDelta + heldTime;
+    heldTime = 0.0;
+    if (!view.paused) view.animationTime += settings.speed * delta;
 }
 
 // False when /close ends the viewer at the end of a non-looping animation.

@@ -17,6 +17,7 @@
 #include "viewer/WindowEvents.h"
 
 class DXC_Gfx;
+class MenuCommands;
 class PlatformWindow;
 class SceneGraphics;
 struct ViewerSettings;
@@ -56,6 +57,10 @@ public:
     // The parts of a run, in order; public for the key commands and for tests.
     void Prepare();
     void Load();
+    // The load at the top of a frame. Once a scene has been shown, a load that fails (a file
+    // chosen with "Open..." or dropped that is no scene) is reported in the window and the
+    // last scene that loaded comes back; only when that fails too does the error end the run.
+    void LoadOrRecover();
     // One frame; false when the viewer is to end.
     bool Frame();
 
@@ -66,6 +71,7 @@ public:
     // The frame speed of the loaded scene (frames per second).
     float FrameSpeed() const;
     void SelectMesh(int32_t index);
+    KZVLoader& Loader() { return loader; }
     // The render pass, whose point, line and mirror drawing the overlay shares.
     DXC_ScenePass& Pass() { return pass; }
 
@@ -92,12 +98,19 @@ private:
     void WaitWhileInactive();
     void StartSound();
     void RequestTimedReload(double now);
+    void ShowLoadingBanner(bool shown);
+    void Recover(const char* caption, const char* name, const char* message);
 
     std::unique_ptr<SceneGraphics> sceneGraphics;
     KZVLoader loader;
     DXC_ScenePass pass;
     ViewerWindowEvents windowEvents;
     double lastLoadTime = 0.0; // clock reading at the end of the last load
+    // Frame time that passed while a menu or dialog held the animation: the first frame after
+    // it advances by all of it.
+    double heldTime = 0.0;
+    std::string loadedPath; // the scene file of the last load that succeeded
+    std::unique_ptr<MenuCommands> menu;
 };
 
 // Runs the viewer on the settings' scene file until it ends; errors end it by exception.

@@ -46,3 +46,16 @@ void ViewerWindowEvents::OnMouseButton(int button, int x, int y) {
     words.click.x = x & 0xFFFF;
     words.click.y = y & 0xFFFF;
 }
+
+void ViewerWindowEvents::OnMenuCommand(int32_t command) {
+    if (menuCommand) menuCommand(command);
+}
+
+// A menu or dialog holds the animation as the system's menu loop does; the sound plays on.
+void ViewerWindowEvents::OnMenuLoop(bool entering) {
+    words.menuOrSizing = entering ? 1 : 0;
+}
+
+void ViewerWindowEvents::OnDropFile(const char* path) {
+    if (dropFile) dropFile(path);
+}

@@ -23,9 +23,13 @@ public:
     void OnSizeMove(bool entering) override;
     void OnClientSize(int width, int height) override;
     void OnMouseButton(int button, int x, int y) override;
+    void OnMenuCommand(int32_t command) override;
+    void OnMenuLoop(bool entering) override;
+    void OnDropFile(const char* path) override;
 
-    // Menu commands from the window's menu (none until the menu exists).
+    // Menu commands from the window's menu, and files dropped onto the window (none without).
     std::function<void(int32_t command)> menuCommand;
+    std::function<void(const char* path)> dropFile;
 
 private:
     DXC_Media* Media() const;

@@ -25,6 +25,12 @@ public:
     // The interval last asked for, 0 or 1 (always 0 without a window). The window system may
     // lack swap control; frames then show at once whatever was asked.
     virtual int SwapInterval() const { return 0; }
+    // Rows at the top of the window that the window keeps for itself (its menu bar): frames
+    // are shown below them.
+    virtual int ReservedTopRows() const { return 0; }
+    // Lets the window draw its own user interface (menu, dialogs) over the shown frame before
+    // the swap; true when it drew, which leaves GL's state changed.
+    virtual bool DrawWindowDecoration(int width, int height) { return false; }
     // GL_RENDERER of the context (for capability reports and logs).
     std::string Renderer() const;
     // True when the renderer is a software rasteriser (llvmpipe, softpipe, swrast).

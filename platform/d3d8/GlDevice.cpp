@@ -261,15 +261,10 @@ HRESULT GlDevice::PresentFrame() {
     backFrame_.CopyTo(frontFrame_);
     frontShown_ = true;
     if (context_->HasWindow()) {
-        int width = 0, height = 0;
-        context_->GetDrawableSize(&width, &height);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFrame_.Fbo());
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDisable(GL_SCISSOR_TEST);
-        // The frame's first row is the top of the picture; the window's first row is its bottom.
-        glBlitFramebuffer(0, 0, static_cast<GLint>(frontFrame_.Width()),
-                          static_cast<GLint>(frontFrame_.Height()), 0, height, width, 0, GL_COLOR_BUFFER_BIT,
-                          GL_LINEAR);
+        ShowInWindow();
+        // The window's own user interface goes over the frame, never into it (screenshots read
+        // the frame).
+        if (context_->DrawWindowDecoration(windowWidth_, windowHeight_)) ForgetGlState();
         context_->SwapBuffers();
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFrame_.Fbo());
@@ -278,6 +273,45 @@ HRESULT GlDevice::PresentFrame() {
     const GLenum error = glGetError();
     if (error == GL_OUT_OF_MEMORY) return D3DERR_OUTOFVIDEOMEMORY;
     return D3D_OK;
+}
+
+// Copies the kept frame into the window below the rows the window keeps for its menu bar,
+// which start black.
+void GlDevice::ShowInWindow() {
+    int width = 0, height = 0;
+    context_->GetDrawableSize(&width, &height);
+    windowWidth_ = width;
+    windowHeight_ = height;
+    const int top = std::clamp(context_->ReservedTopRows(), 0, height);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, frontFrame_.Fbo());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    if (top > 0) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, height - top, width, top);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+    }
+    // The frame's first row is the top of the picture; the window's first row is its bottom.
+    glBlitFramebuffer(0, 0, static_cast<GLint>(frontFrame_.Width()), static_cast<GLint>(frontFrame_.Height()),
+                      0, height - top, width, 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+}
+
+void GlDevice::ForgetGlState() {
+    constexpr GLuint kUnknown = ~0u;
+    glBindVertexArray(vertexArray_);
+    samplers_.Rebind();
+    glEnable(GL_PROGRAM_POINT_SIZE);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    boundArrayBuffer_ = boundElementBuffer_ = kUnknown;
+    for (GLuint& unit : unitTexture_) unit = kUnknown;
+    activeUnit_ = ~DWORD{0};
+    attributes_ = AttributeBinding{};
+    attributes_.buffer = kUnknown;
+    MarkAllChanged();
 }
 
 HRESULT GlDevice::CopyFrontBuffer(SurfaceCommon& dest) {

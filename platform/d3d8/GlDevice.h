@@ -56,6 +56,8 @@ public:
     // A GL buffer or texture was deleted, which unbinds it: the records of what is bound forget it.
     void ForgetBuffer(GLuint id);
     void ForgetTexture(GLuint id);
+    // Another renderer drew with the context: everything remembered of GL's state is sent again.
+    void ForgetGlState();
 
 protected:
     CommonTexture* NewTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -87,11 +89,13 @@ private:
     // Matrices the vertices of this draw can reach in the palette (0 when they blend none).
     UINT PaletteReach(const DrawRequest& request) const;
     void ApplyRaster();
+    void ShowInWindow();
 
     std::unique_ptr<GlContext> context_;
     std::shared_ptr<GlDeviceLink> link_;
     GlFrameBuffer backFrame_, frontFrame_;
     bool frontShown_ = false;
+    int windowWidth_ = 0, windowHeight_ = 0; // the window's drawable at the last presentation
     GlPipeline pipeline_;
     GlRasterState raster_;
     GlSamplers samplers_;

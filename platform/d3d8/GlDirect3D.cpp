@@ -1,5 +1,6 @@
 #include "platform/d3d8/GlDirect3D.h"
 
+#include "platform/Window.h"
 #include "platform/d3d8/EglContext.h"
 #include "platform/d3d8/GlCaps.h"
 #include "platform/d3d8/GlDevice.h"
@@ -124,7 +125,7 @@ HRESULT GlDirect3D::NewDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWin
 bool GlDirect3D::WindowClientSize(HWND window, UINT* width, UINT* height) {
     if (!window) return false;
     int w = 0, h = 0;
-    SDL_GetWindowSize(static_cast<SDL_Window*>(window), &w, &h);
+    GetWindowClientSize(window, &w, &h); // the scene's area: below a menu bar
     if (w <= 0 || h <= 0) return false;
     *width = static_cast<UINT>(w);
     *height = static_cast<UINT>(h);

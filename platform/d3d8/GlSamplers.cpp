@@ -40,6 +40,12 @@ void GlSamplers::Create() {
     Invalidate();
 }
 
+void GlSamplers::Rebind() {
+    if (!ids_[0]) return;
+    for (DWORD i = 0; i < D3DTSS_MAXSTAGES; ++i) glBindSampler(i, ids_[i]);
+    Invalidate();
+}
+
 void GlSamplers::Destroy() {
     if (ids_[0]) glDeleteSamplers(D3DTSS_MAXSTAGES, ids_);
     for (GLuint& id : ids_) id = 0;

@@ -16,6 +16,8 @@ public:
     void Create();
     void Destroy();
     void Invalidate();
+    // Binds the samplers to their units again (after another renderer used the units).
+    void Rebind();
     // stageStates is indexed by D3DTSS_* (D3DTSS_MAX entries) for that stage.
     void Apply(DWORD stage, const DWORD* stageStates);
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/ui/ImGuiHost.h"
+
 void SdlGlContext::PrepareWindowAttributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -42,6 +44,9 @@ std::unique_ptr<SdlGlContext> SdlGlContext::Create(SDL_Window* window, bool soft
 }
 
 SdlGlContext::~SdlGlContext() {
+    // The window's user interface drew with this context: its GL objects go first.
+    if (ImGuiHost* ui = ImGuiHost::Of(window_))
+        if (MakeCurrent()) ui->ReleaseGraphics();
     if (SDL_GL_GetCurrentContext() == context_) SDL_GL_MakeCurrent(window_, nullptr);
     SDL_GL_DeleteContext(context_);
 }
@@ -64,4 +69,14 @@ void SdlGlContext::SetSwapInterval(int interval) {
     interval_ = interval > 0 ? 1 : 0;
     // Without swap control (Xvfb's GLX, some remote displays) frames simply show at once.
     SDL_GL_SetSwapInterval(interval_);
+}
+
+int SdlGlContext::ReservedTopRows() const {
+    const ImGuiHost* ui = ImGuiHost::Of(window_);
+    return ui ? ui->MenuBarHeight() : 0;
+}
+
+bool SdlGlContext::DrawWindowDecoration(int width, int height) {
+    ImGuiHost* ui = ImGuiHost::Of(window_);
+    return ui && ui->Draw(width, height);
 }

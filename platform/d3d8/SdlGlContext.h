@@ -26,6 +26,8 @@ public:
     void SwapBuffers() override;
     void SetSwapInterval(int interval) override;
     int SwapInterval() const override { return interval_; }
+    int ReservedTopRows() const override;
+    bool DrawWindowDecoration(int width, int height) override;
     SDL_Window* Window() const { return window_; }
 
 private:

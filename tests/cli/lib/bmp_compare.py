@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Compares two screenshots (24- or 32-bit BMP) and prints the share of pixels that differ.
 
-usage: bmp_compare.py A.bmp B.bmp [--mirror] [--tolerance N]
---mirror compares A with B flipped left to right. Pixels differ when a channel differs by
+usage: bmp_compare.py A.bmp B.bmp [--mirror] [--tolerance N] [--ignore-bottom ROWS]
+--mirror compares A with B flipped left to right. --ignore-bottom leaves out the bottom rows
+(where the viewer's credit line shows the changing frame rate). Pixels differ when a channel differs by
 more than the tolerance (default 8). Prints a fraction between 0 and 1."""
 import struct
 import sys
@@ -32,7 +33,13 @@ def main():
     if "--tolerance" in sys.argv:
         tolerance = int(sys.argv[sys.argv.index("--tolerance") + 1])
         args = [a for a in args if a != str(tolerance)]
+    ignored = 0
+    if "--ignore-bottom" in sys.argv:
+        ignored = int(sys.argv[sys.argv.index("--ignore-bottom") + 1])
+        args = [a for a in args if a != str(ignored)]
     a, b = read(args[0]), read(args[1])
+    if ignored:
+        a, b = a[:-ignored], b[:-ignored]
     if len(a) != len(b) or len(a[0]) != len(b[0]):
         print(1.0)
         return
