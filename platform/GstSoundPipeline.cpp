@@ -8,6 +8,9 @@
 
 namespace {
 
+// playbin's GST_PLAY_FLAG_SOFT_VOLUME (the flags type belongs to the plugin, not to a header).
+constexpr guint kSoftVolumeFlag = 0x10;
+
 bool StartGstreamer() {
     static const bool started = gst_init_check(nullptr, nullptr, nullptr) == TRUE;
     return started;
@@ -61,6 +64,12 @@ public:
         }
         g_object_set(pipeline_, "uri", uri, nullptr);
         g_free(uri);
+        // No software volume: the viewer never changes the volume, and the volume element that
+        // playbin would add for it is not released with the pipeline (one is lost on every
+        // load, which a viewer reloading for hours would feel).
+        guint flags = 0;
+        g_object_get(pipeline_, "flags", &flags, nullptr);
+        g_object_set(pipeline_, "flags", flags & ~kSoftVolumeFlag, nullptr);
         // Audio only: a video stream in the file is not shown.
         g_object_set(pipeline_, "video-sink", gst_element_factory_make("fakesink", nullptr), nullptr);
         fakeOutput_ = !HasAudioOutput();

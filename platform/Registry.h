@@ -14,10 +14,15 @@ public:
     bool Create(const char* keyPath);
     bool IsOpen() const { return !file_.empty(); }
 
-    // 0 and the value, or an error code (ENOENT when the value does not exist). At most
-    // maxBytes - 1 characters are returned, like a registry read into a fixed buffer.
+    // 0 and the value, or an error code (ENOENT when the value does not exist, the file's own
+    // error when it cannot be read). At most maxBytes - 1 characters are returned, like a
+    // registry read into a fixed buffer.
     int QueryValue(const char* name, std::string& value, size_t maxBytes) const;
-    // 0, or an error code; the value may not contain a line end.
+    // 0, or an error code (EINVAL for a line end in the value, or a line end or '=' in the
+    // name). The file is replaced as a whole: the new contents go to a temporary file in the
+    // same folder, reach the disk and are renamed over it, so a failure anywhere (a read-only
+    // folder, a full disk) leaves the old file byte for byte. A file that cannot be read is not
+    // replaced, since its other values would be lost.
     int SetValue(const char* name, const std::string& value);
 
     // The file behind a key path (for tests and messages).

@@ -5,8 +5,10 @@
 
 #include "foundation/Log.h"
 #include "platform/KeyCodes.h"
+#include "platform/MessageBox.h"
 #include "render/DXC_Gfx.h"
 #include "viewer/FreeCamera.h"
+#include "viewer/MeshDataFiles.h"
 #include "viewer/RunViewer.h"
 #include "viewer/ViewerSettings.h"
 
@@ -131,9 +133,17 @@ void ScreenShot(ViewerLoop& l, int32_t) {
 }
 
 void MeshDataFiles(ViewerLoop& l, int32_t) {
-    // The mesh data files come with the window's menu and dialogs.
-    if (l.view.noMesh) return;
-    LogMessage("Mesh data files are not written by this build");
+    if (l.view.noMesh || l.view.currentMesh >= l.scene.GetMeshCount()) return;
+    switch (WriteMeshDataFiles(l.scene.GetMeshAt(l.view.currentMesh))) {
+    case MeshDataFilesResult::Written:
+        ShowMessageBox("Info", "Mesh data saved to files 'VertexData.txt' and 'FaceData.txt'");
+        break;
+    case MeshDataFilesResult::NotCreated:
+        LogMessage("Mesh data files could not be created in the working directory");
+        break;
+    case MeshDataFilesResult::NoGeometry:
+        break;
+    }
 }
 
 // ---- cameras -------------------------------------------------------------------------------

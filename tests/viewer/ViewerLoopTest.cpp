@@ -3,14 +3,20 @@
 // steering, selections, speed and frame stepping.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "ViewerTestSupport.h"
 #include "platform/KeyCodes.h"
+#include "platform/MessageBox.h"
 #include "platform/d3d8/RecordingDevice.h"
 #include "render/DXC_Gfx.h"
+#include "render/DXC_MeshData.h"
 #include "support/LogCapture.h"
 #include "viewer/RunViewer.h"
 #include "viewer/ViewerSettings.h"
@@ -399,6 +405,35 @@ TEST_F(ViewerLoopTest, MirrorAndLinkKeysWriteTheViewOptionsIntoTheScene) {
     EXPECT_EQ(loop->scene.viewOptions.mirror, 0);
     StepWith({DIK_P});
     EXPECT_EQ(loop->scene.viewOptions.showLinks, 1);
+}
+
+// Ctrl + E writes into the working directory, also with the keys locked; E alone does nothing.
+TEST_F(ViewerLoopTest, CtrlEWritesTheCurrentMeshsDataFilesEvenWithKeysOffAndSaysSo) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    std::vector<std::string> boxes;
+    SetMessageBoxPresenter([&](const char* caption, const char* text) {
+        boxes.push_back(std::string(caption) + ": " + text);
+        return true;
+    });
+    Start(Sample("showcase.kzv"), "/nokey");
+    StepWith({DIK_E});
+    EXPECT_FALSE(std::filesystem::exists("FaceData.txt"));
+    StepWith({DIK_M});
+    StepWith({DIK_RCONTROL, DIK_E});
+    SetMessageBoxPresenter(nullptr);
+    std::filesystem::current_path(before);
+
+    EXPECT_EQ(boxes, Lines{"Info: Mesh data saved to files 'VertexData.txt' and 'FaceData.txt'"});
+    // /nokey kept M from choosing the next mesh: the files are mesh 0's, a line per face and vertex.
+    const DXC_MeshData* data = GetMeshData(loop->scene.GetMeshAt(0));
+    ASSERT_NE(data, nullptr);
+    const auto lines = [&](const char* name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        return static_cast<int32_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+    };
+    EXPECT_EQ(lines("FaceData.txt"), data->faceCount);
+    EXPECT_EQ(lines("VertexData.txt"), data->vertexCount);
 }
 
 // ---- free camera ------------------------------------------------------------------------------
