@@ -1,152 +1,29 @@
 #include "textscene/NumberedListReader.h"
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 
-#include "foundation/ErrorReport.h"
-#include "textscene/KeywordTable.h"
 #include "textscene/TextDataFileReader.h"
-
-// The second reader: from the '*' of a record near the middle to the block's end.
-struct NumberedListReader::Handover {
-    int32_t start = -1;     // position of the record's '*'
-    int32_t firstIndex = 0; // its number
-    int32_t blockEnd = 0;   // position of the block's closing brace
-    bool succeeded = false; // read to the closing brace without an error
-    NumberedListReader* tail = nullptr;
-    TextDataFileReader* tailReader = nullptr;
-    // Whether the second reader began: a reader that has not begun when this one arrives at
-    // its start never does, and this one reads on by itself instead of waiting for a thread
-    // that a busy machine has not run yet.
-    enum : int { Waiting, Running, Cancelled };
-    std::atomic<int> state{Waiting};
-    bool mayCancel = true;
-    std::jthread worker; // joined on every way out, errors included; at once when cancelled
-
-    // True when the second reader began (and is now done); false when it never will.
-    bool Finish() {
-        int expected = Waiting;
-        if (mayCancel && (state.compare_exchange_strong(expected, Cancelled) || expected == Cancelled))
-            return false;
-        if (worker.joinable()) worker.join();
-        return true;
-    }
-    // Waits for the second reader; true when its records can be kept.
-    bool Join(int32_t expectedIndex) { return Finish() && succeeded && expectedIndex == firstIndex; }
-    // Gives up the second reader's records: they return to the zeroed state of a new list.
-    void Discard(Records& records, int32_t count) {
-        if (Finish()) records.Clear(firstIndex, count);
-    }
-};
 
 NumberedListReader::NumberedListReader(TextDataFileReader& reader, const Kind& kind, Records& records,
                                        int32_t count, int32_t splitBytes)
-    : reader(reader), kind(kind), textLength(static_cast<int32_t>(std::strlen(kind.text))), records(records),
-      count(count), splitBytes(splitBytes) {}
+    : SplitListReader(reader, kind.keyword, count, splitBytes), kind(kind),
+      textLength(static_cast<int32_t>(std::strlen(kind.text))), records(records), splitBytes(splitBytes) {}
 
-int32_t NumberedListReader::ReadBlock() {
-    // Declared before the handover, whose thread uses them until it is joined.
-    TextDataFileReader tailReader;
-    NumberedListReader tail(tailReader, kind, records, count, splitBytes);
-    Handover handover;
-    if (!PlanHandover(handover)) return ReadRecords(nullptr);
-
-    handover.mayCancel = !waitForSecondReader;
-    tailReader.SetQuiet(true);
-    tailReader.SetPath(reader.GetPath());
-    tailReader.SetVersion(reader.GetVersionMajor() * 100 + reader.GetVersionMinor());
-    tailReader.SetDataView(reader.GetData(), handover.blockEnd + 1);
-    tailReader.MoveBy(handover.start);
-    tail.next = handover.firstIndex;
-    handover.tail = &tail;
-    handover.tailReader = &tailReader;
-    handover.worker = std::jthread([&handover] {
-        int expected = Handover::Waiting;
-        if (!handover.state.compare_exchange_strong(expected, Handover::Running)) return;
-        try {
-            handover.succeeded = handover.tail->ReadRecords(nullptr) == 0;
-        } catch (...) {
-            handover.succeeded = false;
-        }
-    });
-    try {
-        return ReadRecords(&handover);
-    } catch (...) {
-        // An error of the first half ends the list where an in-order reading ends it.
-        if (handover.worker.joinable()) handover.Discard(records, count);
-        throw;
-    }
+std::unique_ptr<SplitListReader> NumberedListReader::MakeTail(TextDataFileReader& tailReader) const {
+    return std::make_unique<NumberedListReader>(tailReader, kind, records, count, splitBytes);
 }
 
-bool NumberedListReader::PlanHandover(Handover& handover) const {
-    const int32_t from = reader.GetPosition();
-    const int32_t brace = reader.NextBracePosition();
-    if (count < 2 || brace >= reader.GetDataSize() || reader.GetData()[brace] != '}' ||
-        brace - from < splitBytes)
-        return false;
-    // A record after the middle with a number inside the list.
-    TextDataFileReader scout;
-    scout.SetQuiet(true);
-    scout.SetDataView(reader.GetData(), brace + 1);
-    scout.MoveBy(from + (brace - from) / 2);
-    try {
-        for (;;) {
-            const int32_t id = scout.NextKeyword();
-            if (id == KW_END_OF_BLOCK || id == KW_END_OF_DATA) return false;
-            if (id == kind.keyword) break;
-        }
-        handover.start = scout.GetKeywordStart() - 1;
-        int32_t index = -1;
-        if (scout.ScanInt(index) || index <= 0 || index >= count) return false;
-        handover.firstIndex = index;
-    } catch (const ErrorMsg&) {
-        return false;
-    }
-    handover.blockEnd = brace;
-    return true;
+int32_t NumberedListReader::NextRecord(int32_t /*previous*/) {
+    return reader.NextKeywordExpecting(kind.keyword, kind.text, textLength);
 }
 
-int32_t NumberedListReader::ReadRecords(Handover* handover) {
-    for (;;) {
-        const int32_t id = reader.NextKeywordExpecting(kind.keyword, kind.text, textLength);
-        if (id == KW_END_OF_BLOCK || id == KW_END_OF_DATA) {
-            // Ended without meeting the second reader's start (a record read past the block).
-            if (handover) handover->Discard(records, count);
-            return id == KW_END_OF_BLOCK ? 0 : 1;
-        }
-        if (handover) {
-            const int32_t start = reader.GetKeywordStart() - 1;
-            if (start == handover->start) {
-                if (handover->Join(next)) {
-                    next = handover->tail->next;
-                    reader.MoveBy(handover->tailReader->GetPosition() - reader.GetPosition());
-                    handedOver = true;
-                    // The second reader's half of the list lies behind now.
-                    reader.ReleaseBefore(reader.GetPosition());
-                    return 0;
-                }
-                handover->Discard(records, count);
-                handover = nullptr;
-            } else if (start > handover->start) {
-                // A record reached past the second reader's start: it read from a place that an
-                // in-order reading never begins at.
-                handover->Discard(records, count);
-                handover = nullptr;
-            }
-        }
-        if (id != kind.keyword) continue;
-        reader.ReleaseBefore(reader.GetKeywordStart());
-        int32_t index = -1;
-        reader.ScanInt(index);
-        if (index != next) reader.Error("%s", kind.orderError);
-        if (index >= count) reader.Error("%s", kind.sizeError);
-        // The second reader owns the records from its first one on until it is joined.
-        if (handover && index >= handover->firstIndex) {
-            handover->Discard(records, count);
-            handover = nullptr;
-        }
-        records.Read(reader, index);
-        ++next;
-    }
+void NumberedListReader::ReadRecord(int32_t id) {
+    if (id != kind.keyword) return;
+    const int32_t index = ReadIndex(kind.orderError, kind.sizeError);
+    records.Read(reader, index);
+    ++next;
+}
+
+void NumberedListReader::Clear(int32_t from) {
+    records.Clear(from, count);
 }
