@@ -106,11 +106,23 @@ void WaitForWindowEvents() {
     SDL_Delay(10);
 }
 
+namespace {
+
+// The boxes carry no type of their own; their captions tell an information or a warning from
+// the errors that make up the rest.
+Uint32 MessageBoxIcon(const char* caption) {
+    if (std::strcmp(caption, "Info") == 0) return SDL_MESSAGEBOX_INFORMATION;
+    if (std::strcmp(caption, "Warning") == 0) return SDL_MESSAGEBOX_WARNING;
+    return SDL_MESSAGEBOX_ERROR;
+}
+
+} // namespace
+
 void PlatformWindow::ShowMessageBoxes() {
     SDL_Window* owner = static_cast<SDL_Window*>(window_);
     SetMessageBoxPresenter([owner](const char* caption, const char* text) {
         SDL_ShowCursor(SDL_ENABLE);
-        return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owner) == 0;
+        return SDL_ShowSimpleMessageBox(MessageBoxIcon(caption), caption, text, owner) == 0;
     });
     presentsBoxes_ = true;
 }
