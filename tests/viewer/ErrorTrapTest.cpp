@@ -1,7 +1,7 @@
+#include "viewer/ErrorTrap.h"
 #include "foundation/ErrorReport.h"
 #include "foundation/Log.h"
 #include "platform/MessageBox.h"
-#include "viewer/ErrorTrap.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ViewerTestSupport.h"
+#include "ViewerRig.h"
 #include "render/DXC_Gfx.h"
 #include "support/LogCapture.h"
 #include "viewer/MenuCommands.h"
@@ -52,35 +52,19 @@ std::string Sample(const char* name) {
     return std::string(KZV_SOURCE_DIR) + "/data/samples/" + name;
 }
 
-class MenuCommandsTest : public LogCaptureTest {
+class MenuCommandsTest : public ViewerRigTest {
 protected:
     void SetUp() override {
-        LogCaptureTest::SetUp();
-        owned = CreateRecordingGfx();
-        g_Gfx = owned.get();
-        input.Create(&events);
-        input.AddKeyboard(&keyboard);
-        services.gfx = owned.get();
-        services.keyboard = &keyboard;
-        services.events = &events;
-        services.clock = clock.Source();
-        services.soundFactory = sound.Factory();
-        services.media = &media;
+        ViewerRigTest::SetUp();
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     }
     void TearDown() override {
         unsetenv("XDG_CONFIG_HOME");
         menu.reset();
-        loop.reset();
-        media.reset();
-        owned.reset();
-        g_Gfx = nullptr;
-        LogCaptureTest::TearDown();
+        ViewerRigTest::TearDown();
     }
     void Start(const std::string& scene) {
-        std::strncpy(settings.sceneFile, scene.c_str(), sizeof settings.sceneFile - 1);
-        loop = std::make_unique<ViewerLoop>(settings, services);
-        loop->Prepare();
+        MakeLoop(scene);
         loop->LoadOrRecover();
         menu = std::make_unique<MenuCommands>(*loop, ui);
     }
@@ -89,16 +73,6 @@ protected:
         return loop->Frame();
     }
 
-    std::unique_ptr<DXC_Gfx> owned;
-    FakeClock clock;
-    ScriptedEvents events;
-    DXC_Input input;
-    DXC_InputKeybrd keyboard{clock.Source()};
-    RecordingPipelineFactory sound;
-    std::unique_ptr<DXC_Media> media;
-    ViewerSettings settings;
-    ViewerServices services;
-    std::unique_ptr<ViewerLoop> loop;
     FakeUi ui;
     std::unique_ptr<MenuCommands> menu;
 };

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "ViewerTestSupport.h"
+#include "ViewerRig.h"
 #include "platform/KeyCodes.h"
 #include "render/DXC_Font.h"
 #include "render/DXC_Gfx.h"
@@ -154,26 +154,14 @@ std::string SkinScene() {
     return s + "\t\t}\n\t}\n}\n";
 }
 
-class OverlayTest : public LogCaptureTest {
+class OverlayTest : public ViewerRigTest {
 protected:
     void SetUp() override {
-        LogCaptureTest::SetUp();
-        owned = CreateRecordingGfx();
-        gfx = owned.get();
-        g_Gfx = gfx;
+        ViewerRigTest::SetUp();
         auto font = std::make_unique<DXC_Font>();
         DXC_Font* f = font.get();
         gfx->AdoptFont(std::move(font));
         gfx->BuildDefaultFont(f, 0xFF96DCFF, 0xFF006473);
-        input.Create(&events);
-        input.AddKeyboard(&keyboard);
-        services.gfx = gfx;
-        services.keyboard = &keyboard;
-        services.events = &events;
-        services.clock = clock.Source();
-        services.sleep = [](int32_t) {};
-        services.soundFactory = sound.Factory();
-        services.media = &media;
         services.inspect = [this](ViewerLoop& l) { overlay.Inspect(l); };
         services.overlay = [this](ViewerLoop& l) {
             drawn.clear();
@@ -182,23 +170,12 @@ protected:
             overlay.Draw(l, canvas);
         };
     }
-    void TearDown() override {
-        loop.reset();
-        media.reset();
-        owned.reset();
-        g_Gfx = nullptr;
-        LogCaptureTest::TearDown();
-    }
-
     // Loads the scene text with the options; the free camera then stands at (0, -10, 0)
     // looking along +y, in place from the first frame on.
     void Start(const std::string& text, const char* options = "") {
         const std::string path = PathOf("scene.kzv");
         std::ofstream(path, std::ios::binary) << text;
-        ReadViewerSettings(options, settings);
-        std::strncpy(settings.sceneFile, path.c_str(), sizeof settings.sceneFile - 1);
-        loop = std::make_unique<ViewerLoop>(settings, services);
-        loop->Prepare();
+        MakeLoop(path, options);
         loop->Load();
         loop->freeCamera.SetPosition(0.0f, -10.0f, 0.0f);
         loop->freeCamera.SetDirection(0.0f, 1.0f, 0.0f);
@@ -236,18 +213,7 @@ protected:
     }
     ViewState& View() { return loop->view; }
 
-    std::unique_ptr<DXC_Gfx> owned;
-    DXC_Gfx* gfx = nullptr;
-    FakeClock clock;
-    ScriptedEvents events;
-    DXC_Input input;
-    DXC_InputKeybrd keyboard{clock.Source()};
-    RecordingPipelineFactory sound;
-    std::unique_ptr<DXC_Media> media;
-    ViewerSettings settings;
-    ViewerServices services;
     InspectionOverlay overlay;
-    std::unique_ptr<ViewerLoop> loop;
     Lines drawn;
 };
 

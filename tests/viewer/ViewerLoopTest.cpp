@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "ViewerTestSupport.h"
+#include "ViewerRig.h"
 #include "platform/KeyCodes.h"
 #include "platform/MessageBox.h"
 #include "platform/d3d8/RecordingDevice.h"
@@ -32,40 +32,19 @@ std::string RealScene(const char* name) {
     return std::string(KZV_SOURCE_DIR) + "/data/real/" + name;
 }
 
-class ViewerLoopTest : public LogCaptureTest {
+class ViewerLoopTest : public ViewerRigTest {
 protected:
     void SetUp() override {
-        LogCaptureTest::SetUp();
-        owned = CreateRecordingGfx();
-        gfx = owned.get();
-        g_Gfx = gfx;
-        input.Create(&events);
-        input.AddKeyboard(&keyboard);
-        services.gfx = gfx;
-        services.keyboard = &keyboard;
-        services.events = &events;
-        services.clock = clock.Source();
+        ViewerRigTest::SetUp();
         services.sleep = [this](int32_t ms) {
             sleeps.push_back(ms);
             clock.now += ms / 1000.0 + 0.0005;
         };
-        services.soundFactory = sound.Factory();
-        services.media = &media;
-    }
-    void TearDown() override {
-        loop.reset();
-        media.reset();
-        owned.reset();
-        g_Gfx = nullptr;
-        LogCaptureTest::TearDown();
     }
 
     // Loads the scene with the options as the command line gives them.
     void Start(const std::string& scene, const char* options = "") {
-        ReadViewerSettings(options, settings);
-        std::strncpy(settings.sceneFile, scene.c_str(), sizeof settings.sceneFile - 1);
-        loop = std::make_unique<ViewerLoop>(settings, services);
-        loop->Prepare();
+        MakeLoop(scene, options);
         loop->Load();
         sound.log.clear();
     }
@@ -86,17 +65,6 @@ protected:
     ViewState& View() { return loop->view; }
     DXC_Camera& Free() { return loop->freeCamera; }
 
-    std::unique_ptr<DXC_Gfx> owned;
-    DXC_Gfx* gfx = nullptr;
-    FakeClock clock;
-    ScriptedEvents events;
-    DXC_Input input;
-    DXC_InputKeybrd keyboard{clock.Source()};
-    RecordingPipelineFactory sound;
-    std::unique_ptr<DXC_Media> media;
-    ViewerSettings settings;
-    ViewerServices services;
-    std::unique_ptr<ViewerLoop> loop;
     std::vector<int32_t> sleeps;
 };
 
