@@ -1,5 +1,6 @@
 #include "render/MeshPose.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "render/DXC_MeshData.h"
@@ -43,6 +44,18 @@ D3DXMATRIX SkinSlotMatrix(DXC_Mesh& mesh, int32_t slot, const D3DXMATRIX& world,
     return full;
 }
 
+VertexBlend ReadVertexBlend(const VertexFormat& format, const BYTE* vertex) {
+    VertexBlend blend;
+    const int32_t stored = std::clamp(format.blendWeights, 0, 3);
+    std::memcpy(blend.weights, vertex + format.blend, sizeof(float) * static_cast<std::size_t>(stored));
+    float last = 1.0f;
+    for (int32_t k = 0; k < stored; ++k) last -= blend.weights[k];
+    blend.weights[stored] = last;
+    blend.count = stored + 1;
+    blend.indices = vertex + format.blend + 4 * format.blendWeights;
+    return blend;
+}
+
 VertexPose PoseVertex(DXC_Mesh& mesh, const DXC_MeshData& data, const BYTE* vertex,
                       const D3DXMATRIX& parent) {
     const VertexFormat& format = data.vertexFormat;
@@ -53,18 +66,12 @@ VertexPose PoseVertex(DXC_Mesh& mesh, const DXC_MeshData& data, const BYTE* vert
     if (!(data.skinned && format.blend >= 0 && format.indexedBlend))
         return VertexPose{TransformPoint(p, world), TransformVector(n, world)};
 
-    float weights[5] = {};
-    std::memcpy(weights, vertex + format.blend,
-                sizeof(float) * static_cast<std::size_t>(format.blendWeights));
-    float last = 1.0f;
-    for (int32_t k = 0; k < format.blendWeights; ++k) last -= weights[k];
-    weights[format.blendWeights] = last;
-    const BYTE* indices = vertex + format.blend + 4 * format.blendWeights;
+    const VertexBlend blend = ReadVertexBlend(format, vertex);
     VertexPose pose{D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
-    for (int32_t k = 0; k <= format.blendWeights && k < 4; ++k) {
-        const D3DXMATRIX m = SkinSlotMatrix(mesh, indices[k], world, parent);
-        pose.position += TransformPoint(p, m) * weights[k];
-        pose.normal += TransformVector(n, m) * weights[k];
+    for (int32_t k = 0; k < blend.count; ++k) {
+        const D3DXMATRIX m = SkinSlotMatrix(mesh, blend.indices[k], world, parent);
+        pose.position += TransformPoint(p, m) * blend.weights[k];
+        pose.normal += TransformVector(n, m) * blend.weights[k];
     }
     return pose;
 }

@@ -19,6 +19,18 @@ D3DXMATRIX MeshWorldMatrix(const DXC_Mesh& mesh, const D3DXMATRIX& parent);
 // record or bone object, is the mesh's own world matrix.
 D3DXMATRIX SkinSlotMatrix(DXC_Mesh& mesh, int32_t slot, const D3DXMATRIX& world, const D3DXMATRIX& parent);
 
+struct VertexFormat;
+
+// The blend of an indexed skinned vertex: up to four weights, the last 1 minus the others, and
+// the palette entry of each.
+struct VertexBlend {
+    int32_t count = 0;
+    float weights[4] = {};
+    const BYTE* indices = nullptr;
+};
+// A format with more stored weights than a palette blend uses keeps the first three.
+VertexBlend ReadVertexBlend(const VertexFormat& format, const BYTE* vertex);
+
 struct VertexPose {
     D3DXVECTOR3 position; // in the world
     D3DXVECTOR3 normal;   // in the world, not normalised

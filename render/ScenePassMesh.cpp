@@ -232,21 +232,15 @@ void DXC_ScenePass::ComputeSphereMap(DXC_MeshData& data, int32_t channel, DWORD 
         std::memcpy(&p, vertex + format.position, sizeof p);
         std::memcpy(&n, vertex + format.normal, sizeof n);
         if (skinned) {
-            float weights[4] = {};
-            std::memcpy(weights, vertex + format.blend,
-                        sizeof(float) * static_cast<std::size_t>(format.blendWeights));
-            float last = 1.0f;
-            for (int32_t k = 0; k < format.blendWeights; ++k) last -= weights[k];
-            weights[format.blendWeights] = last;
-            const BYTE* indices = vertex + format.blend + 4 * format.blendWeights;
+            const VertexBlend blend = ReadVertexBlend(format, vertex);
             position = D3DXVECTOR3(0, 0, 0);
             normal = D3DXVECTOR3(0, 0, 0);
-            for (int32_t k = 0; k <= format.blendWeights; ++k) {
-                const D3DXMATRIX& m = gfx.GetWorldMatrix(indices[k]);
+            for (int32_t k = 0; k < blend.count; ++k) {
+                const D3DXMATRIX& m = gfx.GetWorldMatrix(blend.indices[k]);
                 D3DXVECTOR3 q;
                 D3DXVec3TransformCoord(&q, &p, &m);
-                position += q * weights[k];
-                normal += TransformNormal(n, m) * weights[k];
+                position += q * blend.weights[k];
+                normal += TransformNormal(n, m) * blend.weights[k];
             }
         } else {
             const D3DXMATRIX& m = gfx.GetWorldMatrix(0);

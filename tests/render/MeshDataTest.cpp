@@ -2,10 +2,13 @@
 // sorting, the clone copy that shares the geometry, the vertex blend setting and CreateMesh.
 #include "tests/render/TextureTestSupport.h"
 
+#include <cstring>
 #include <memory>
 
 #include "render/DXC_MeshData.h"
 #include "render/DXC_Texture.h"
+#include "render/DXC_VertexFormat.h"
+#include "render/MeshPose.h"
 #include "scene/Mesh.h"
 
 namespace {
@@ -234,3 +237,23 @@ TEST_F(MeshDataTest, MaterialAssignmentSharesTheTextureImages) {
 }
 
 } // namespace
+
+// A palette blend uses four matrices at most: a format that stores four weights before its
+// index word keeps the first three, and the fourth matrix gets what they leave.
+TEST(VertexBlendTest, FourStoredWeightsBlendFourMatrices) {
+    VertexFormat format;
+    format.Set(D3DFVF_XYZB5 | D3DFVF_LASTBETA_UBYTE4);
+    ASSERT_EQ(format.blendWeights, 4);
+    std::vector<BYTE> vertex(static_cast<std::size_t>(format.size));
+    const float weights[4] = {0.5f, 0.25f, 0.125f, 0.0625f};
+    std::memcpy(vertex.data() + format.blend, weights, sizeof weights);
+    const BYTE indices[4] = {3, 2, 1, 0};
+    std::memcpy(vertex.data() + format.blend + 16, indices, sizeof indices);
+
+    const VertexBlend blend = ReadVertexBlend(format, vertex.data());
+    ASSERT_EQ(blend.count, 4);
+    EXPECT_FLOAT_EQ(blend.weights[2], 0.125f);
+    EXPECT_FLOAT_EQ(blend.weights[3], 0.125f); // 1 - 0.5 - 0.25 - 0.125
+    EXPECT_EQ(blend.indices[0], 3);
+    EXPECT_EQ(blend.indices[3], 0);
+}
