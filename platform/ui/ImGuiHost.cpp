@@ -60,6 +60,9 @@ void ImGuiHost::Use() const {
 
 void ImGuiHost::SetMenu(const std::vector<MenuEntry>& entries) {
     menu_ = entries;
+    menuNames_.clear();
+    for (const MenuEntry& entry : menu_)
+        if (menuNames_.empty() || menuNames_.back() != entry.menu) menuNames_.push_back(entry.menu);
 }
 
 void ImGuiHost::ShowFileDialog(const FileDialogRequest& request,
@@ -149,12 +152,11 @@ void ImGuiHost::ReleaseGraphics() {
 void ImGuiHost::DrawMenuBar() {
     menuOpen_ = false;
     if (!menuBar_ || !ImGui::BeginMainMenuBar()) return;
-    std::vector<std::string> menus;
-    for (const MenuEntry& entry : menu_)
-        if (menus.empty() || menus.back() != entry.menu) menus.push_back(entry.menu);
-    for (const std::string& menu : menus) {
+    // Drawn every frame: nothing here allocates unless the controls are traced.
+    const bool tracing = UiTracing();
+    for (const std::string& menu : menuNames_) {
         if (!ImGui::BeginMenu(menu.c_str())) {
-            TraceLastItem("menu:" + menu); // an open menu's last item is its popup
+            if (tracing) TraceLastItem("menu:" + menu); // an open menu's last item is its popup
             continue;
         }
         menuOpen_ = true;
@@ -167,7 +169,7 @@ void ImGuiHost::DrawMenuBar() {
                 continue;
             }
             if (ImGui::MenuItem(entry.label.c_str())) commands_.push_back(entry.command);
-            TraceLastItem("item:" + entry.label);
+            if (tracing) TraceLastItem("item:" + entry.label);
         }
         ImGui::EndMenu();
     }

@@ -67,6 +67,7 @@ private:
     bool menuOpen_ = false;
     bool reportedBusy_ = false;
     std::vector<MenuEntry> menu_;
+    std::vector<std::string> menuNames_; // the menus of the bar, in order
     std::string banner_;
     std::vector<std::unique_ptr<UiPanel>> panels_;
     std::vector<int32_t> commands_;

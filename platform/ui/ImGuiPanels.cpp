@@ -276,9 +276,13 @@ void TraceLastItem(const std::string& id) {
     TraceAt(id, static_cast<int>((min.x + max.x) * 0.5f), static_cast<int>((min.y + max.y) * 0.5f));
 }
 
-void TraceAt(const std::string& id, int x, int y) {
+bool UiTracing() {
     static const bool tracing = std::getenv("KZV_UI_TRACE") != nullptr;
-    if (!tracing) return;
+    return tracing;
+}
+
+void TraceAt(const std::string& id, int x, int y) {
+    if (!UiTracing()) return;
     struct Seen {
         int x, y, frame;
     };

@@ -30,6 +30,8 @@ std::unique_ptr<UiPanel> MakeInfoPanel(const InfoContent& content);
 // moves, or appears again after a frame without it: scripts that drive the window with real
 // mouse clicks find the controls by it.
 void TraceLastItem(const std::string& id);
+// Whether KZV_UI_TRACE is set: callers building an id for every frame ask first.
+bool UiTracing();
 // The same for something drawn at x, y that is no item (a line of the banner).
 void TraceAt(const std::string& id, int x, int y);
 
